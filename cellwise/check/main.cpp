@@ -1,0 +1,52 @@
+// Entry of Cellwise.exe: options, language guard, check, result event, exit code.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "event_log.h"
+#include "lang_guard.h"
+#include "run_check.h"
+#include "unique_handle.h"
+
+namespace {
+
+// The process command line split as the shell splits it; false when it cannot be.
+bool SplitCommandLine(std::vector<std::wstring>& args) {
+    int count = 0;
+    cw::unique_local argv(CommandLineToArgvW(GetCommandLineW(), &count));
+    if (!argv) return false;
+    auto** items = static_cast<wchar_t**>(argv.get());
+    args.assign(items, items + count);
+    return true;
+}
+
+int RunCellwise() {
+    std::vector<std::wstring> args;
+    if (!SplitCommandLine(args)) return cw::kCommandLineRejected;
+    cw::CommandLineParser parser = cw::MakeCellwiseParser();
+    if (!parser.Parse(args)) return cw::kCommandLineRejected;
+
+    if (parser.Present(cw::option::kLog)) cw::EventLog::Instance().Open(parser.Value(cw::option::kLog).c_str());
+
+    if (parser.Present(cw::option::kLangId) && !cw::LanguageMatches(parser.Value(cw::option::kLangId))) {
+        return cw::kLanguageMismatch;
+    }
+
+    cw::RunSettings settings;
+    settings.silent = parser.Present(cw::option::kSilent);
+    settings.verifySignature = !parser.Present(cw::option::kNoVerifySignature);
+    settings.viewTarget = parser.Present(cw::option::kViewTarget);
+    settings.fetchrunDebug = parser.Present(cw::option::kFetchrunDebug);
+
+    cw::BatteryList batteries;
+    const int result = cw::RunCheck(settings, batteries);
+    cw::EventLog::Instance().Write(cw::EventKind::Information, 1, L"result=%d", result);
+    return result;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return RunCellwise(); }

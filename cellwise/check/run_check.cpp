@@ -1,0 +1,47 @@
+#include "run_check.h"
+
+#include <windows.h>
+
+#include "battery_query.h"
+#include "library_ids.h"
+#include "resource.h"
+#include "resource_library.h"
+#include "show_message.h"
+#include "unique_handle.h"
+#include "verdict.h"
+
+namespace cw {
+
+int RunCheck(const RunSettings& settings, BatteryList& batteries) {
+    batteries.clear();
+
+    unique_module library(LoadResourceLibrary(settings.verifySignature, settings.silent));
+    if (!library) {
+        if (!settings.viewTarget) {
+            ShowMessage(settings, GetModuleHandleW(nullptr), IDS_LIBRARY_MISSING, MB_ICONERROR);
+        }
+        return kLibraryUnavailable;
+    }
+
+    const LineList targetNames = ReadLineList(library.get(), library::kTargetNames);
+    const LineList serialBounds = ReadLineList(library.get(), library::kSerialBounds);
+    const PairList targetPairs = ReadPairList(library.get(), library::kTargetPairs);
+    const PairList platformPairs = ReadPairList(library.get(), library::kPlatformPairs);
+
+    const BatteryList found = EnumerateBatteries();
+    if (found.empty()) {
+        if (!settings.viewTarget) ShowMessage(settings, library.get(), library::kNoBatteryText, 0);
+        return kNoBattery;
+    }
+    batteries = found;
+
+    CheckOutcome outcome = DecideOutcome(targetNames, serialBounds, targetPairs, batteries);
+    outcome.fetchrunDebug = settings.fetchrunDebug;
+    // The platform identity and the result dialogs take `platformPairs` and the
+    // outcome; until they are in place the machine is treated as not listed.
+    (void)platformPairs;
+
+    return outcome.found ? kTargetFound : kNoTarget;
+}
+
+}  // namespace cw

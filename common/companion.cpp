@@ -1,0 +1,46 @@
+#include "companion.h"
+
+#include <shlwapi.h>
+
+namespace cw {
+
+std::wstring OwnFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    if (!PathRemoveFileSpecW(path)) return {};
+    return path;
+}
+
+std::wstring CompanionPath(const wchar_t* fileName) {
+    std::wstring folder = OwnFolder();
+    if (folder.empty()) return {};
+    wchar_t path[MAX_PATH];
+    if (folder.size() >= MAX_PATH) return {};
+    lstrcpynW(path, folder.c_str(), MAX_PATH);
+    if (!PathAppendW(path, fileName)) return {};
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return {};
+    }
+    return path;
+}
+
+bool ReadResourceBytes(HMODULE module, const wchar_t* type, unsigned id, const void** data, DWORD* size) {
+    *data = nullptr;
+    *size = 0;
+    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    if (!info) return false;
+    const DWORD bytes = SizeofResource(module, info);
+    if (bytes == 0) return false;
+    HGLOBAL loaded = LoadResource(module, info);
+    if (!loaded) return false;
+    const void* locked = LockResource(loaded);
+    if (!locked) return false;
+    *data = locked;
+    *size = bytes;
+    return true;
+}
+
+}  // namespace cw

@@ -1,0 +1,24 @@
+#include "signature.h"
+
+#include <softpub.h>
+
+namespace cw {
+
+LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice, WintrustSize size) {
+    WINTRUST_FILE_INFO file = {};
+    file.cbStruct = sizeof(file);
+    file.pcwszFilePath = path;
+
+    WintrustDataEx data = {};
+    data.cbStruct = static_cast<DWORD>(size);
+    data.dwUIChoice = uiChoice;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = 0;  // ignore: no state is kept between calls
+
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    return WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+}
+
+}  // namespace cw

@@ -1,0 +1,45 @@
+// Authenticode trust check through WinVerifyTrust.
+#pragma once
+#include <windows.h>
+#include <wintrust.h>
+
+#include <cstddef>
+
+namespace cw {
+
+// WINTRUST_DATA with the trailing signature-settings member that MinGW's header
+// lacks. Which of the two sizes a caller passes is fixed per use: the language
+// library check passes the size without that member, Fetchrun's program check the
+// full one.
+struct WintrustDataEx {
+    DWORD cbStruct;
+    LPVOID pPolicyCallbackData;
+    LPVOID pSIPClientData;
+    DWORD dwUIChoice;
+    DWORD fdwRevocationChecks;
+    DWORD dwUnionChoice;
+    WINTRUST_FILE_INFO* pFile;
+    DWORD dwStateAction;
+    HANDLE hWVTStateData;
+    WCHAR* pwszURLReference;
+    DWORD dwProvFlags;
+    DWORD dwUIContext;
+    void* pSignatureSettings;
+};
+
+enum class WintrustSize : DWORD {
+    WithoutSignatureSettings = offsetof(WintrustDataEx, pSignatureSettings),
+    WithSignatureSettings = sizeof(WintrustDataEx),
+};
+
+#if defined(__i386__)
+static_assert(offsetof(WintrustDataEx, pSignatureSettings) == 48, "i686 WINTRUST_DATA up to the settings");
+static_assert(sizeof(WintrustDataEx) == 52, "i686 WINTRUST_DATA with the settings");
+static_assert(sizeof(WINTRUST_FILE_INFO) == 16, "i686 WINTRUST_FILE_INFO");
+#endif
+
+// Returns WinVerifyTrust's result: 0 only for a valid, trusted signature.
+LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice,
+                         WintrustSize size = WintrustSize::WithoutSignatureSettings);
+
+}  // namespace cw

@@ -1,0 +1,159 @@
+// Move-only owner of one Windows resource, parameterised by a traits struct that
+// names the handle type, its invalid value and its close call. reset() keeps the
+// thread's last error, so a failure path can close what it holds and still report
+// why the failing call failed.
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+#include <wincrypt.h>
+#include <setupapi.h>
+
+namespace cw {
+
+template <typename Traits>
+class unique_handle {
+public:
+    using pointer = typename Traits::pointer;
+
+    unique_handle() noexcept = default;
+    explicit unique_handle(pointer value) noexcept : value_(value) {}
+    unique_handle(const unique_handle&) = delete;
+    unique_handle& operator=(const unique_handle&) = delete;
+    unique_handle(unique_handle&& other) noexcept : value_(other.release()) {}
+    unique_handle& operator=(unique_handle&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    ~unique_handle() { reset(); }
+
+    pointer get() const noexcept { return value_; }
+    explicit operator bool() const noexcept { return value_ != Traits::invalid(); }
+
+    [[nodiscard]] pointer release() noexcept {
+        pointer value = value_;
+        value_ = Traits::invalid();
+        return value;
+    }
+
+    void reset(pointer value = Traits::invalid()) noexcept {
+        if (value_ != Traits::invalid()) {
+            DWORD saved = GetLastError();
+            Traits::close(value_);
+            SetLastError(saved);
+        }
+        value_ = value;
+    }
+
+    // For out-parameters of creating calls: frees what is held, hands the slot out.
+    pointer* put() noexcept {
+        reset();
+        return &value_;
+    }
+
+private:
+    pointer value_ = Traits::invalid();
+};
+
+struct file_handle_traits {  // CreateFileW and friends: INVALID_HANDLE_VALUE
+    using pointer = HANDLE;
+    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(pointer h) noexcept { CloseHandle(h); }
+};
+struct null_handle_traits {  // processes, threads, events, mutexes: null
+    using pointer = HANDLE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { CloseHandle(h); }
+};
+struct reg_key_traits {
+    using pointer = HKEY;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { RegCloseKey(h); }
+};
+struct module_traits {
+    using pointer = HMODULE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { FreeLibrary(h); }
+};
+struct service_traits {
+    using pointer = SC_HANDLE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { CloseServiceHandle(h); }
+};
+struct gdi_traits {
+    using pointer = HGDIOBJ;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { DeleteObject(h); }
+};
+struct icon_traits {
+    using pointer = HICON;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { DestroyIcon(h); }
+};
+struct inet_traits {
+    using pointer = HINTERNET;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { InternetCloseHandle(h); }
+};
+struct crypt_prov_traits {
+    using pointer = HCRYPTPROV;
+    static pointer invalid() noexcept { return 0; }
+    static void close(pointer h) noexcept { CryptReleaseContext(h, 0); }
+};
+struct crypt_hash_traits {
+    using pointer = HCRYPTHASH;
+    static pointer invalid() noexcept { return 0; }
+    static void close(pointer h) noexcept { CryptDestroyHash(h); }
+};
+struct devinfo_traits {
+    using pointer = HDEVINFO;
+    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(pointer h) noexcept { SetupDiDestroyDeviceInfoList(h); }
+};
+struct local_memory_traits {
+    using pointer = HLOCAL;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { LocalFree(h); }
+};
+struct global_memory_traits {
+    using pointer = HGLOBAL;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer h) noexcept { GlobalFree(h); }
+};
+
+using unique_file = unique_handle<file_handle_traits>;
+using unique_kernel = unique_handle<null_handle_traits>;
+using unique_hkey = unique_handle<reg_key_traits>;
+using unique_module = unique_handle<module_traits>;
+using unique_service = unique_handle<service_traits>;
+using unique_gdi = unique_handle<gdi_traits>;
+using unique_icon = unique_handle<icon_traits>;
+using unique_inet = unique_handle<inet_traits>;
+using unique_crypt_prov = unique_handle<crypt_prov_traits>;
+using unique_crypt_hash = unique_handle<crypt_hash_traits>;
+using unique_devinfo = unique_handle<devinfo_traits>;
+using unique_local = unique_handle<local_memory_traits>;
+using unique_global = unique_handle<global_memory_traits>;
+
+// Locks a global memory block for the scope of this object.
+class global_lock {
+public:
+    explicit global_lock(HGLOBAL block) noexcept
+        : block_(block), data_(block ? GlobalLock(block) : nullptr) {}
+    global_lock(const global_lock&) = delete;
+    global_lock& operator=(const global_lock&) = delete;
+    ~global_lock() {
+        if (data_) {
+            DWORD saved = GetLastError();
+            GlobalUnlock(block_);
+            SetLastError(saved);
+        }
+    }
+    void* get() const noexcept { return data_; }
+    explicit operator bool() const noexcept { return data_ != nullptr; }
+
+private:
+    HGLOBAL block_;
+    void* data_;
+};
+
+}  // namespace cw
