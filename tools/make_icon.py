@@ -3,7 +3,7 @@
 
     make_icon.py pack|alert|download <out.ico>
 
-Each icon holds 16, 32 and 48 pixel images as 32-bit BMP entries."""
+Each icon holds 16 and 32 pixel images as 32-bit BMP entries."""
 import struct
 import sys
 
@@ -48,7 +48,7 @@ def bmp_entry(px, n):
 
 def main():
     kind, out = sys.argv[1], sys.argv[2]
-    sizes = [16, 32, 48]
+    sizes = [16, 32]
     images = [bmp_entry(draw(kind, n), n) for n in sizes]
     data = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)

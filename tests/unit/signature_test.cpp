@@ -1,0 +1,192 @@
+// Authenticode checks against real files: the test copies of battery.dll that the
+// build signs with this tree's throwaway CA (in <test folder>\signed), which the
+// test prefix trusts.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <wintrust.h>
+
+#include <string>
+
+#include "companion.h"
+#include "signature.h"
+#include "unique_handle.h"
+
+namespace {
+
+constexpr LONG kTrusted = 0;
+constexpr LONG kNoSignature = static_cast<LONG>(0x800B0100);   // TRUST_E_NOSIGNATURE
+constexpr LONG kExpired = static_cast<LONG>(0x800B0101);       // CERT_E_EXPIRED
+constexpr LONG kBadDigest = static_cast<LONG>(0x80096010);     // TRUST_E_BAD_DIGEST
+
+std::wstring TestFolder() { return cw::OwnFolder(); }
+
+std::wstring SignedCopy(const wchar_t* name) { return TestFolder() + L"\\signed\\" + name; }
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::string Hex(LONG value) {
+    char text[16];
+    wsprintfA(text, "0x%08lX", static_cast<unsigned long>(value));
+    return text;
+}
+
+// Both structure sizes the programs pass, each with both trust UI choices they use:
+// every form must give the same verdict.
+struct Form {
+    cw::WintrustSize size;
+    DWORD uiChoice;
+    const char* name;
+};
+constexpr Form kForms[] = {
+    {cw::WintrustSize::WithoutSignatureSettings, WTD_UI_NONE, "short size, no UI"},
+    {cw::WintrustSize::WithoutSignatureSettings, WTD_UI_NOGOOD, "short size, failure UI"},
+    {cw::WintrustSize::WithSignatureSettings, WTD_UI_NONE, "full size, no UI"},
+    {cw::WintrustSize::WithSignatureSettings, WTD_UI_NOGOOD, "full size, failure UI"},
+};
+
+// The verdict for a file in the signed folder, the same in every form.
+void ExpectVerdict(const wchar_t* name, LONG expected, const char* hint = "") {
+    const std::wstring path = SignedCopy(name);
+    for (const Form& form : kForms) {
+        SCOPED_TRACE(form.name);
+        const LONG result = cw::VerifyFileSignature(path.c_str(), form.uiChoice, form.size);
+        EXPECT_EQ(Hex(result), Hex(expected)) << hint;
+    }
+}
+
+void RequireCopy(const wchar_t* name) {
+    ASSERT_TRUE(IsFile(SignedCopy(name))) << Narrow(SignedCopy(name)) << " is missing: build signed_copies";
+}
+
+TEST(SignatureCheck, SignedByTrustedCaIsAccepted) {
+    RequireCopy(L"battery.dll");
+    ExpectVerdict(L"battery.dll", kTrusted,
+                  "0x800B0109 means the prefix does not trust this tree's test CA (rebuild wineprefix)");
+}
+
+TEST(SignatureCheck, UnsignedIsRejected) {
+    RequireCopy(L"battery-unsigned.dll");
+    ExpectVerdict(L"battery-unsigned.dll", kNoSignature);
+}
+
+TEST(SignatureCheck, ChangedAfterSigningIsRejected) {
+    RequireCopy(L"battery-tampered.dll");
+    ExpectVerdict(L"battery-tampered.dll", kBadDigest);
+}
+
+TEST(SignatureCheck, ExpiredSignerIsRejected) {
+    RequireCopy(L"battery-expired.dll");
+    ExpectVerdict(L"battery-expired.dll", kExpired);
+}
+
+TEST(SignatureCheck, MissingFileGivesFileNotFound) {
+    ExpectVerdict(L"no-such-library.dll", static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+}
+
+// LoadResourceLibrary finds battery.dll only beside the running program, so each case
+// runs a small probe program from a scratch folder that holds one variant of it.
+class ProbeFolder {
+public:
+    explicit ProbeFolder(const wchar_t* tag) {
+        wchar_t temp[MAX_PATH];
+        const DWORD n = GetTempPathW(MAX_PATH, temp);
+        if (n == 0 || n >= MAX_PATH) return;
+        wchar_t unique[64];
+        wsprintfW(unique, L"cw-probe-%lu-%s", GetCurrentProcessId(), tag);
+        const std::wstring folder = std::wstring(temp) + unique;
+        if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
+        folder_ = folder;
+        probe_ = folder_ + L"\\resource_library_probe.exe";
+        library_ = folder_ + L"\\battery.dll";
+        if (!CopyFileW((TestFolder() + L"\\resource_library_probe.exe").c_str(), probe_.c_str(), FALSE)) probe_.clear();
+    }
+    ~ProbeFolder() {
+        if (folder_.empty()) return;
+        DeleteFileW((folder_ + L"\\resource_library_probe.exe").c_str());
+        DeleteFileW(library_.c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+    ProbeFolder(const ProbeFolder&) = delete;
+    ProbeFolder& operator=(const ProbeFolder&) = delete;
+
+    bool ready() const { return !probe_.empty(); }
+    bool PlaceLibrary(const wchar_t* signedCopy) {
+        return CopyFileW(SignedCopy(signedCopy).c_str(), library_.c_str(), FALSE) != 0;
+    }
+
+    // The probe's exit code, or -1 when it could not be run to its end.
+    long Run(bool verify) const {
+        std::wstring commandLine = L"\"" + probe_ + L"\" " + (verify ? L"verify" : L"noverify");
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessW(probe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            folder_.c_str(), &startup, &info)) {
+            return -1;
+        }
+        cw::unique_kernel process(info.hProcess);
+        cw::unique_kernel thread(info.hThread);
+        if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
+            TerminateProcess(process.get(), 1);
+            return -1;
+        }
+        DWORD code = 0;
+        if (!GetExitCodeProcess(process.get(), &code)) return -1;
+        return static_cast<long>(code);
+    }
+
+private:
+    std::wstring folder_;
+    std::wstring probe_;
+    std::wstring library_;
+};
+
+constexpr long kLoaded = 0;
+constexpr long kNotLoaded = 1;
+
+TEST(SignatureLibraryLoad, ChecksTheSignatureOfTheLibraryBesideTheProgram) {
+    struct Case {
+        const wchar_t* copy;
+        long expected;
+    };
+    const Case cases[] = {
+        {L"battery.dll", kLoaded},
+        {L"battery-unsigned.dll", kNotLoaded},
+        {L"battery-tampered.dll", kNotLoaded},
+        {L"battery-expired.dll", kNotLoaded},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.copy));
+        ProbeFolder folder(L"verify");
+        ASSERT_TRUE(folder.ready()) << "resource_library_probe.exe missing or no scratch folder";
+        ASSERT_TRUE(folder.PlaceLibrary(c.copy)) << "build signed_copies";
+        EXPECT_EQ(folder.Run(true), c.expected);
+    }
+}
+
+TEST(SignatureLibraryLoad, WithoutTheCheckOnlyTheFileMatters) {
+    {
+        ProbeFolder folder(L"unsigned");
+        ASSERT_TRUE(folder.ready());
+        ASSERT_TRUE(folder.PlaceLibrary(L"battery-unsigned.dll"));
+        EXPECT_EQ(folder.Run(false), kLoaded) << "an unsigned library loads as data when not checked";
+    }
+    {
+        ProbeFolder folder(L"missing");
+        ASSERT_TRUE(folder.ready());
+        EXPECT_EQ(folder.Run(false), kNotLoaded);
+        EXPECT_EQ(folder.Run(true), kNotLoaded);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "companion.h"
+#include "start_fetchrun.h"
+
+namespace {
+
+std::string ReadNarrow(const std::wstring& path) {
+    std::string text;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return text;
+    char chunk[1024];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) text.append(chunk, got);
+    CloseHandle(file);
+    return text;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+}  // namespace
+
+// One test: every step places its own Fetchrun.exe beside the test program.
+TEST(StartFetchrun, StartsOnlyATrustedFetchrunFromTheOwnFolder) {
+    const std::wstring folder = cw::OwnFolder();
+    ASSERT_FALSE(folder.empty());
+    const std::wstring fetchrun = folder + L"\\Fetchrun.exe";
+    const std::wstring record = fetchrun + L".record";
+    DeleteFileW(fetchrun.c_str());
+    DeleteFileW(record.c_str());
+
+    SetLastError(0);
+    EXPECT_FALSE(cw::StartFetchrun(false, L"T"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    ASSERT_TRUE(CreateDirectoryW(fetchrun.c_str(), nullptr));
+    SetLastError(0);
+    EXPECT_FALSE(cw::StartFetchrun(false, L"T"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    RemoveDirectoryW(fetchrun.c_str());
+
+    ASSERT_TRUE(CopyFileW((folder + L"\\recorder.exe").c_str(), fetchrun.c_str(), FALSE));
+    EXPECT_FALSE(cw::StartFetchrun(false, L"T"));  // unsigned
+    Sleep(200);
+    EXPECT_EQ(GetFileAttributesW(record.c_str()), INVALID_FILE_ATTRIBUTES) << "an untrusted program ran";
+
+    ASSERT_TRUE(CopyFileW((folder + L"\\signed\\recorder.exe").c_str(), fetchrun.c_str(), FALSE));
+    wchar_t elsewhere[MAX_PATH];
+    GetTempPathW(MAX_PATH, elsewhere);
+    SetCurrentDirectoryW(elsewhere);
+    ASSERT_TRUE(cw::StartFetchrun(true, L"0x4E560A17-0x00000003"));
+    for (int i = 0; i < 100 && GetFileAttributesW(record.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
+    EXPECT_EQ(ReadNarrow(record), "\"" + Narrow(fetchrun) + "\" \"/Target:0x4E560A17-0x00000003\"" +
+                                      " /log:c:\\temp\\Fetchrun.log\n" + Narrow(folder) + "\n");
+    DeleteFileW(record.c_str());
+    DeleteFileW(fetchrun.c_str());
+}

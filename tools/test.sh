@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The whole test suite: set-up, the i686 product build with its PE checks, then
+# the x86_64 build with the unit tests and end-to-end scenarios under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+
+cmake --preset win32 >/dev/null
+cmake --build --preset win32
+ctest --test-dir build/win32 --output-on-failure
+
+cmake --preset win64 >/dev/null
+cmake --build --preset win64
+ctest --preset win64 -j2
