@@ -1,0 +1,14 @@
+// The SMBIOS fallback for batteries whose device gives no usable serial number:
+// every complete Portable Battery structure of the raw SMBIOS tables, in table
+// order, each logged as an INFORMATION 20 event.
+#pragma once
+#include "battery_record.h"
+#include "smbios_table.h"
+
+namespace cw {
+
+// Reads the tables of the firmware table interface ('RSMB').
+BatteryList ReadSmbiosBatteries();
+BatteryList ReadSmbiosBatteries(FirmwareTableSource& source);
+
+}  // namespace cw
