@@ -54,71 +54,37 @@ private:
     pointer value_ = Traits::invalid();
 };
 
+// Most resources are "none" when zero or null and have a one-argument release call.
+template <typename T, auto Close>
+struct zero_invalid_traits {
+    using pointer = T;
+    static pointer invalid() noexcept { return T{}; }
+    static void close(pointer h) noexcept { Close(h); }
+};
+
 struct file_handle_traits {  // CreateFileW and friends: INVALID_HANDLE_VALUE
     using pointer = HANDLE;
     static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void close(pointer h) noexcept { CloseHandle(h); }
-};
-struct null_handle_traits {  // processes, threads, events, mutexes: null
-    using pointer = HANDLE;
-    static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer h) noexcept { CloseHandle(h); }
-};
-struct reg_key_traits {
-    using pointer = HKEY;
-    static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer h) noexcept { RegCloseKey(h); }
-};
-struct module_traits {
-    using pointer = HMODULE;
-    static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer h) noexcept { FreeLibrary(h); }
-};
-struct service_traits {
-    using pointer = SC_HANDLE;
-    static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer h) noexcept { CloseServiceHandle(h); }
-};
-struct gdi_traits {
-    using pointer = HGDIOBJ;
-    static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer h) noexcept { DeleteObject(h); }
-};
-struct icon_traits {
-    using pointer = HICON;
-    static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer h) noexcept { DestroyIcon(h); }
-};
-struct inet_traits {
-    using pointer = HINTERNET;
-    static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer h) noexcept { InternetCloseHandle(h); }
-};
-struct crypt_prov_traits {
-    using pointer = HCRYPTPROV;
-    static pointer invalid() noexcept { return 0; }
-    static void close(pointer h) noexcept { CryptReleaseContext(h, 0); }
-};
-struct crypt_hash_traits {
-    using pointer = HCRYPTHASH;
-    static pointer invalid() noexcept { return 0; }
-    static void close(pointer h) noexcept { CryptDestroyHash(h); }
 };
 struct devinfo_traits {
     using pointer = HDEVINFO;
     static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void close(pointer h) noexcept { SetupDiDestroyDeviceInfoList(h); }
 };
-struct local_memory_traits {
-    using pointer = HLOCAL;
-    static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer h) noexcept { LocalFree(h); }
-};
-struct global_memory_traits {
-    using pointer = HGLOBAL;
-    static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer h) noexcept { GlobalFree(h); }
-};
+inline void ReleaseCryptContext(HCRYPTPROV h) noexcept { CryptReleaseContext(h, 0); }
+
+using null_handle_traits = zero_invalid_traits<HANDLE, &CloseHandle>;  // processes, threads, events
+using reg_key_traits = zero_invalid_traits<HKEY, &RegCloseKey>;
+using module_traits = zero_invalid_traits<HMODULE, &FreeLibrary>;
+using service_traits = zero_invalid_traits<SC_HANDLE, &CloseServiceHandle>;
+using gdi_traits = zero_invalid_traits<HGDIOBJ, &DeleteObject>;
+using icon_traits = zero_invalid_traits<HICON, &DestroyIcon>;
+using inet_traits = zero_invalid_traits<HINTERNET, &InternetCloseHandle>;
+using crypt_prov_traits = zero_invalid_traits<HCRYPTPROV, &ReleaseCryptContext>;
+using crypt_hash_traits = zero_invalid_traits<HCRYPTHASH, &CryptDestroyHash>;
+using local_memory_traits = zero_invalid_traits<HLOCAL, &LocalFree>;
+using global_memory_traits = zero_invalid_traits<HGLOBAL, &GlobalFree>;
 
 using unique_file = unique_handle<file_handle_traits>;
 using unique_kernel = unique_handle<null_handle_traits>;
