@@ -1,0 +1,71 @@
+// The modeless progress dialog of target mode and the state machine it drives:
+// settings download (phase 1), program download and checks (phase 2), the start
+// of the program, and the task dialog that offers a retry after a failure.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app_state.h"
+#include "download_thread.h"
+
+namespace fetchrun {
+
+// Private messages, always posted to the dialog.
+inline constexpr UINT MSG_SHOW = WM_APP + 201;    // wParam 1 shows, anything else hides
+inline constexpr UINT MSG_START = WM_APP + 202;   // (re)start with the settings download
+inline constexpr UINT MSG_FINISH = WM_APP + 203;  // end of work: task dialog or close
+
+enum Phase : DWORD { PHASE_IDLE = 0, PHASE_SETTINGS = 1, PHASE_PROGRAM = 2 };
+
+// Task dialog buttons.
+inline constexpr int kRetryButton = 256;
+inline constexpr int kGiveUpButton = 512;
+
+// An empty, uniquely named "tpf" file in the temporary folder; empty on failure.
+std::wstring MakeTempFile();
+
+class CFetchDialog {
+public:
+    explicit CFetchDialog(FetchrunState& state) : state_(state) {}
+    CFetchDialog(const CFetchDialog&) = delete;
+    CFetchDialog& operator=(const CFetchDialog&) = delete;
+    ~CFetchDialog();
+
+    // Creates the (hidden) dialog from template 102; null on failure.
+    HWND Create(HINSTANCE instance);
+    HWND Window() const { return window_; }
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static HRESULT CALLBACK TaskDialogCallback(HWND window, UINT notification, WPARAM wParam, LPARAM lParam,
+                                               LONG_PTR data);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void OnInitDialog();
+    INT_PTR OnSysCommand(WPARAM command);
+    void OnShow(WPARAM show);
+    void OnStart();
+    void OnTimer(UINT_PTR id);
+    void OnFinish();
+    void OnClose();
+
+    void SettingsDownloaded();
+    void ProgramDownloaded();
+    void StartWorker(const wchar_t* url, const wchar_t* path, const wchar_t* hash, DWORD verify, Phase phase,
+                     DWORD failureCode, const wchar_t* failureLine);
+    void Fail(DWORD code);
+    void DeleteWorker();
+    void DeleteTempFiles();
+
+    FetchrunState& state_;
+    HWND window_ = nullptr;
+    std::unique_ptr<CThreadDL> worker_;
+    DWORD phase_ = PHASE_IDLE;
+    ULONG_PTR savedClassStyle_ = 0;
+    bool classStyleSaved_ = false;
+    bool programStarted_ = false;
+};
+
+}  // namespace fetchrun

@@ -1,0 +1,139 @@
+// Entry of Fetchrun.exe: options, log, single instance, then hash mode or target
+// mode. The exit code is the run's result (exit_codes.h).
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "app_state.h"
+#include "exit_codes.h"
+#include "fetch_dialog.h"
+#include "fetchrun_log.h"
+#include "foreground.h"
+#include "hash_mode.h"
+#include "options.h"
+#include "run_update.h"
+#include "target_texts.h"
+#include "unique_handle.h"
+
+namespace fetchrun {
+namespace {
+
+constexpr wchar_t kMutexName[] = L"Fetchrun{AF4A7C12-10F2-4781-8FEE-19D7C721D0F4}";
+
+// The process command line split as the shell splits it; false when it cannot be.
+bool SplitCommandLine(std::vector<std::wstring>& args) {
+    int count = 0;
+    cw::unique_local argv(CommandLineToArgvW(GetCommandLineW(), &count));
+    if (!argv) return false;
+    auto** items = static_cast<wchar_t**>(argv.get());
+    args.assign(items, items + count);
+    return true;
+}
+
+void LogTexts(const FetchrunState& state) {
+    const TargetTexts& t = state.texts;
+    LogFormat(L"Title      : %s.", t.title.c_str());
+    LogFormat(L"SettingUrl : %s.", state.settingUrl.c_str());
+    LogFormat(L"Downloading: %s.", t.downloading.c_str());
+    LogFormat(L"ErrorMsg   : %s.", t.errorMsg.c_str());
+    LogFormat(L"Copyright  : %s.", t.copyright.c_str());
+    LogFormat(L"RetryBtn   : %s.", t.retryBtn.c_str());
+    LogFormat(L"AfterBtn   : %s.", t.afterBtn.c_str());
+    LogFormat(L"EndMsg     : %s.", t.endMsg.c_str());
+}
+
+DWORD RunTargetMode(HINSTANCE instance, const FetchrunOptions& options, cw::unique_kernel& mutex) {
+    FetchrunState state;
+    state.silent = options.silent;
+    state.target = options.target;
+    state.settingUrl = options.settingUrl;
+    if (state.settingUrl.empty() && state.target.empty()) {
+        LogLine(L"error - Parameter error.");
+        return kExitParameter;
+    }
+    LogFormat(L"Type      : %s.", state.target.c_str());
+
+    if (!LoadTargetTexts(state)) {
+        if (!state.silent && !state.texts.notFoundMsg.empty()) {
+            MessageBoxW(nullptr, state.texts.notFoundMsg.c_str(), state.texts.title.c_str(), MB_ICONINFORMATION);
+        }
+        BringToForeground(GetDesktopWindow());
+        LaunchRunKeyCommand();
+        LogLine(L"error - Target not found.");
+        return kExitTargetNotFound;
+    }
+    LogTexts(state);
+    state.texts.downloading = ExpandLineBreaks(state.texts.downloading);
+    state.texts.errorMsg = ExpandLineBreaks(state.texts.errorMsg);
+    state.texts.endMsg = ExpandLineBreaks(state.texts.endMsg);
+
+    InitCommonControls();
+    CFetchDialog dialog(state);
+    const HWND window = dialog.Create(instance);
+    if (!window) {
+        mutex.reset();
+        LogLine(L"error - CreateDialog failed.");
+        return kExitCreateDialog;
+    }
+    CPowerRequests power;
+    power.StartSystem();
+    power.StartDisplay();
+    ShowWindow(window, SW_HIDE);
+    UpdateWindow(window);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        const HWND current = dialog.Window();
+        if (current && IsDialogMessageW(current, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+
+    // After a start the program may still be running from its temporary file.
+    if (state.resultCode != 0) {
+        if (!state.exeFile.empty()) DeleteFileW(state.exeFile.c_str());
+        if (!state.settingFile.empty()) DeleteFileW(state.settingFile.c_str());
+    }
+    power.End();
+    LogFormat(L"return 0x%08X.", state.resultCode);
+    return state.resultCode;
+}
+
+DWORD RunFetchrun(HINSTANCE instance) {
+    std::vector<std::wstring> args;
+    if (!SplitCommandLine(args)) return kExitParameter;
+    const FetchrunOptions options = ParseFetchrunOptions(args);
+    for (const std::wstring& path : options.logPaths) {
+        if (!path.empty() && !IsLogOpen()) OpenLog(path.c_str());
+        LogHeader();
+        LogFormat(L"LOG mode (%s).", path.c_str());
+    }
+    if (options.silent) LogLine(L"Silent.");
+
+    cw::unique_kernel mutex(CreateMutexExW(nullptr, kMutexName, 0, MUTEX_ALL_ACCESS));
+    const DWORD mutexError = GetLastError();
+    if (!mutex) {
+        LogLine(L"error - Mutex create failed.");
+        return kExitMutex;
+    }
+    if (mutexError == ERROR_ALREADY_EXISTS) {
+        mutex.reset();
+        LogLine(L"error - already existed.");
+        return kExitAlreadyRunning;
+    }
+
+    if (options.hashMode) return RunHashMode(options);
+    return RunTargetMode(instance, options, mutex);
+}
+
+}  // namespace
+}  // namespace fetchrun
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    const DWORD code = fetchrun::RunFetchrun(instance);
+    fetchrun::CloseLog();
+    return static_cast<int>(code);
+}

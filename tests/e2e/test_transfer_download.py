@@ -1,0 +1,224 @@
+"""Fetchrun's download worker against the local download server.
+
+fetchprobe.exe (tests/sim/fetchprobe) runs CThreadDL, CGlobalIniMgr and CThreadHash
+from Fetchrun's transfer library under Wine and writes what they returned; the
+server (dlserver.py) plays the maker's download server, including the transfers
+that go wrong. Environment (set by ctest): CW_TEST_BIN, CW_SCENARIO_DIR, WINEPREFIX,
+WINE64, no_proxy.
+"""
+import hashlib
+import os
+import shutil
+import subprocess
+import unittest
+from pathlib import Path
+from typing import Dict, Optional
+
+from dlserver import DownloadServer, NOT_FOUND_BODY, unused_port
+
+TEST_BIN = Path(os.environ.get("CW_TEST_BIN", ""))
+SCENARIO_DIR = Path(os.environ.get("CW_SCENARIO_DIR", "")) / "transfer"
+WINE64 = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+PROBE = TEST_BIN / "fetchprobe.exe"
+RUN_TIMEOUT = 120
+
+HASH_INVALID = "CThreadDL - error: Hash invalid"
+INTERRUPTED = "CThreadDL - thread interruped."
+NO_SIGNATURE = "CThreadDL - error: WinVerifyTrust return 0x800B0100."
+CONNECTION_REFUSED = "CThreadDL - error: InternetOpenUrl (0x00002EFD)"  # ERROR_INTERNET_CANNOT_CONNECT
+
+
+def dos_path(path: Path) -> str:
+    return "Z:" + str(path.resolve()).replace("/", "\\")
+
+
+def sha256_upper(data: bytes) -> str:
+    return hashlib.sha256(data).hexdigest().upper()
+
+
+def parse_report(path: Path) -> Dict[str, str]:
+    report = {}
+    for line in path.read_text(encoding="utf-8").splitlines():
+        name, _, value = line.partition("=")
+        report[name] = value
+    return report
+
+
+class TransferDownload(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = DownloadServer().start()
+        cls.signed = (TEST_BIN / "signed" / "recorder.exe").read_bytes()
+        cls.unsigned = (TEST_BIN / "recorder.exe").read_bytes()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def setUp(self):
+        self.dir = SCENARIO_DIR / self.id().rsplit(".", 1)[-1]
+        shutil.rmtree(self.dir, ignore_errors=True)
+        self.dir.mkdir(parents=True)
+        self.server.clear_log()
+
+    def probe(self, *args: str) -> Dict[str, str]:
+        """Runs fetchprobe; its result file is always <scenario>/probe.result."""
+        result = self.dir / "probe.result"
+        result.unlink(missing_ok=True)
+        # Wine's output goes to a file: its background processes would hold a pipe.
+        with open(self.dir / "wine.out", "ab") as out:
+            code = subprocess.run([WINE64, str(PROBE), *args], stdin=subprocess.DEVNULL, stdout=out,
+                                  stderr=out, timeout=RUN_TIMEOUT).returncode
+        self.assertEqual(0, code, "fetchprobe %s" % " ".join(args))
+        return parse_report(result)
+
+    def download(self, route_or_url: str, name: str = "tpf1.tmp", expected_hash: Optional[str] = None,
+                 verify: bool = False, stop_after_ms: Optional[int] = None) -> Dict[str, str]:
+        url = route_or_url if "://" in route_or_url else self.server.url(route_or_url)
+        args = ["download", url, dos_path(self.dir / name), dos_path(self.dir / "probe.result")]
+        if expected_hash is not None:
+            args += ["--hash", expected_hash]
+        if verify:
+            args.append("--verify")
+        if stop_after_ms is not None:
+            args += ["--stop-after-ms", str(stop_after_ms)]
+        return self.probe(*args)
+
+    def read_ini(self, name: str) -> Dict[str, str]:
+        return self.probe("ini", dos_path(self.dir / name), dos_path(self.dir / "probe.result"))
+
+    # Settings INIs.
+    def test_settings_plain_and_scrambled_read_back_alike(self):
+        values = dict(exe_url="http://127.0.0.1:9/download/battery_exchange/fwexe/u.exe",
+                      exe_hash="ab" * 32, exe_param="/s /lang:\u65e5\u672c")
+        variants = {
+            "plain-utf16": dict(),
+            "plain-ansi": dict(encoding="ascii", exe_param="/s /q"),
+            "scrambled-hex": dict(scrambled=True, key=0x5A3C0F96, hex_numbers=True),
+            "scrambled-decimal": dict(scrambled=True, key=305419896),
+            "scrambled-key0": dict(scrambled=True, key=0),
+            "scrambled-nokey": dict(scrambled=True, key=0, key_text=""),
+        }
+        for name, extra in variants.items():
+            with self.subTest(name):
+                route = "/settings/%s.ini" % name
+                served = self.server.add_settings(route, **{**values, **extra})
+                report = self.download(route, name + ".ini")
+                self.assertEqual("", report["result"])
+                self.assertEqual(served, (self.dir / (name + ".ini")).read_bytes())
+                ini = self.read_ini(name + ".ini")
+                self.assertEqual("1" if extra.get("scrambled") else "0", ini["scrambled"])
+                self.assertEqual(values["exe_url"], ini["ExeUrl"])
+                self.assertEqual(values["exe_hash"], ini["ExeHash"])
+                self.assertEqual(extra.get("exe_param", values["exe_param"]), ini["ExeParam"])
+                self.assertEqual("", ini["EndCode"])
+                self.assertEqual(1, self.server.count(route))
+
+    def test_settings_with_end_code_or_neither(self):
+        for name, values in {"endcode": dict(end_code="1"),
+                             "endcode-scrambled": dict(end_code="done", scrambled=True, key=0x0BADF00D),
+                             "neither": dict()}.items():
+            with self.subTest(name):
+                self.server.add_settings("/%s.ini" % name, **values)
+                self.assertEqual("", self.download("/%s.ini" % name, name + ".ini")["result"])
+                ini = self.read_ini(name + ".ini")
+                self.assertEqual("", ini["ExeUrl"])
+                self.assertEqual(values.get("end_code", ""), ini["EndCode"])
+
+    def test_error_page_is_a_complete_download(self):
+        # The status is not examined: a settings download of a 404 page succeeds
+        # and yields settings without keys.
+        self.server.add_not_found("/missing.ini")
+        report = self.download("/missing.ini", "missing.ini")
+        self.assertEqual("", report["result"])
+        self.assertEqual(NOT_FOUND_BODY, (self.dir / "missing.ini").read_bytes())
+        self.assertEqual("", self.read_ini("missing.ini")["ExeUrl"])
+        self.assertEqual([404], [r.status for r in self.server.requests])
+        # As a program, the same page fails its hash check and is removed.
+        report = self.download("/missing.ini", "program.tmp", expected_hash=sha256_upper(self.signed), verify=True)
+        self.assertEqual(HASH_INVALID, report["result"])
+        self.assertFalse((self.dir / "program.tmp").exists())
+
+    # Programs: hash and signature.
+    def test_signed_program_with_matching_hash_in_either_case(self):
+        self.server.add_bytes("/fwexe/update.exe", self.signed)
+        for name, expected in (("upper", sha256_upper(self.signed)), ("lower", sha256_upper(self.signed).lower())):
+            with self.subTest(name):
+                report = self.download("/fwexe/update.exe", name + ".tmp", expected, verify=True)
+                self.assertEqual("", report["result"])
+                self.assertEqual(self.signed, (self.dir / (name + ".tmp")).read_bytes())
+                # Hash mode's hash of the downloaded file is the published one.
+                hashed = self.probe("hash", dos_path(self.dir / (name + ".tmp")), dos_path(self.dir / "probe.result"))
+                self.assertEqual(sha256_upper(self.signed), hashed["hash"])
+        self.assertEqual(2, self.server.count("/fwexe/update.exe"))
+
+    def test_hash_mismatch_removes_the_file(self):
+        self.server.add_bytes("/fwexe/update.exe", self.signed)
+        wrong = sha256_upper(self.signed)[:-1] + ("0" if sha256_upper(self.signed)[-1] != "0" else "1")
+        report = self.download("/fwexe/update.exe", "tpf1.tmp", wrong, verify=True)
+        self.assertEqual(HASH_INVALID, report["result"])
+        self.assertFalse((self.dir / "tpf1.tmp").exists())
+
+    def test_unsigned_program_is_removed_with_the_trust_result(self):
+        self.server.add_bytes("/fwexe/update.exe", self.unsigned)
+        report = self.download("/fwexe/update.exe", "tpf1.tmp", sha256_upper(self.unsigned), verify=True)
+        self.assertEqual(NO_SIGNATURE, report["result"])
+        self.assertFalse((self.dir / "tpf1.tmp").exists())
+        # Without a published hash only the signature guards the program.
+        report = self.download("/fwexe/update.exe", "tpf2.tmp", None, verify=True)
+        self.assertEqual(NO_SIGNATURE, report["result"])
+        self.assertFalse((self.dir / "tpf2.tmp").exists())
+
+    # Transfers that go wrong.
+    def test_connection_refused(self):
+        report = self.download("http://127.0.0.1:%d/settings.ini" % unused_port())
+        self.assertEqual(CONNECTION_REFUSED, report["result"])
+
+    def test_connection_dropped_mid_body_is_a_failure(self):
+        data = bytes(range(256)) * 1024  # 256 KiB announced
+        self.server.add_dropped("/fwexe/cut.exe", data, cut_at=100000)
+        report = self.download("/fwexe/cut.exe")
+        self.assertEqual("CThreadDL - error: body incomplete (100000 of 262144 bytes)", report["result"])
+        # A settings download (no hash to catch it) fails just the same.
+        self.server.add_dropped("/cut.ini", b"\xff\xfe" + "[x]\r\n".encode("utf-16-le") * 100, cut_at=50)
+        self.assertEqual("CThreadDL - error: body incomplete (50 of 1002 bytes)", self.download("/cut.ini")["result"])
+
+    def test_body_without_length_ends_with_the_connection(self):
+        self.server.add_bytes("/nolength.ini", b"abc" * 1000, content_length=False)
+        self.assertEqual("", self.download("/nolength.ini", "n.ini")["result"])
+        self.assertEqual(b"abc" * 1000, (self.dir / "n.ini").read_bytes())
+
+    def test_slow_body_arrives_whole(self):
+        data = os.urandom(96 * 1024)
+        self.server.add_slow("/slow.exe", data, chunk=8192, delay=0.05)
+        report = self.download("/slow.exe", "slow.tmp", sha256_upper(data))
+        self.assertEqual("", report["result"])
+        self.assertEqual(data, (self.dir / "slow.tmp").read_bytes())
+        self.assertGreaterEqual(int(report["elapsed_ms"]), 500)
+
+    def test_stop_during_a_read_waits_for_that_read(self):
+        # One 64 KiB read takes about two seconds here; the stop comes during it.
+        data = os.urandom(256 * 1024)
+        self.server.add_slow("/slower.exe", data, chunk=8192, delay=0.25)
+        report = self.download("/slower.exe", "stopped.tmp", sha256_upper(data), verify=True, stop_after_ms=500)
+        self.assertEqual("1", report["was_running"])
+        self.assertEqual(INTERRUPTED, report["result"])
+        self.assertGreaterEqual(int(report["stop_wait_ms"]), 500)
+        self.assertLess(int(report["stop_wait_ms"]), 10000)
+        self.assertLess(len((self.dir / "stopped.tmp").read_bytes()), len(data))
+
+    def test_large_program_is_streamed_in_constant_memory(self):
+        small_hash = self.server.add_generated("/small.exe", 1 << 20, seed=7)
+        large_hash = self.server.add_generated("/large.exe", 96 << 20, seed=7)
+        small = self.download("/small.exe", "small.tmp", small_hash)
+        large = self.download("/large.exe", "large.tmp", large_hash.lower())
+        self.assertEqual("", small["result"])
+        self.assertEqual("", large["result"])
+        self.assertEqual(96 << 20, (self.dir / "large.tmp").stat().st_size)
+        growth = int(large["peak_working_set"]) - int(small["peak_working_set"])
+        self.assertLess(growth, 16 << 20, "peak working set grew by %d bytes for 95 MiB more" % growth)
+        (self.dir / "large.tmp").unlink()
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,143 @@
+// Drives Fetchrun's transfer classes from a command line and writes the outcome,
+// one "name=value" line each, UTF-8, to a result file:
+//
+//   fetchprobe download <url> <path> <result> [--hash <hex>] [--verify] [--stop-after-ms <n>]
+//       CThreadDL as the dialog uses it (started, polled, result read). With
+//       --stop-after-ms the worker is deleted that long after its start.
+//       Lines: result, elapsed_ms, stop_wait_ms (with --stop-after-ms),
+//       peak_working_set, peak_pagefile.
+//   fetchprobe ini <path> <result>
+//       CGlobalIniMgr::SetFile, then every settings key. Lines: scrambled, key,
+//       ExeUrl, ExeHash, ExeParam, EndCode.
+//   fetchprobe hash <path> <result>
+//       CThreadHash. Lines: hash, elapsed_ms, peak_working_set.
+//
+// Exit code 0 when the result file was written, 2 for a bad command line, 3 when
+// the result file could not be written.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cwchar>
+#include <memory>
+#include <string>
+
+#include "download_thread.h"
+#include "hash_thread.h"
+#include "settings_ini.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+class Report {
+public:
+    void Add(const char* name, const std::wstring& value) { text_ += std::string(name) + "=" + Utf8(value) + "\n"; }
+    void Add(const char* name, unsigned long long value) { Add(name, std::to_wstring(value)); }
+    void AddMemory() {
+        PROCESS_MEMORY_COUNTERS counters = {};
+        counters.cb = sizeof(counters);
+        if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) {
+            Add("peak_working_set", static_cast<unsigned long long>(counters.PeakWorkingSetSize));
+            Add("peak_pagefile", static_cast<unsigned long long>(counters.PeakPagefileUsage));
+        }
+    }
+    int Write(const wchar_t* path) const {
+        HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return 3;
+        DWORD written = 0;
+        const BOOL ok = WriteFile(file, text_.data(), static_cast<DWORD>(text_.size()), &written, nullptr);
+        CloseHandle(file);
+        return ok ? 0 : 3;
+    }
+
+private:
+    std::string text_;
+};
+
+ULONGLONG Now() { return GetTickCount64(); }
+
+int Download(int argc, wchar_t** argv) {
+    if (argc < 5) return 2;
+    const wchar_t* hash = nullptr;
+    DWORD verify = 0;
+    long stopAfter = -1;
+    for (int i = 5; i < argc; ++i) {
+        if (wcscmp(argv[i], L"--hash") == 0 && i + 1 < argc) {
+            hash = argv[++i];
+        } else if (wcscmp(argv[i], L"--verify") == 0) {
+            verify = 1;
+        } else if (wcscmp(argv[i], L"--stop-after-ms") == 0 && i + 1 < argc) {
+            stopAfter = wcstol(argv[++i], nullptr, 10);
+        } else {
+            return 2;
+        }
+    }
+    Report report;
+    const ULONGLONG start = Now();
+    std::unique_ptr<fetchrun::CThreadDL> worker(new fetchrun::CThreadDL(argv[2], argv[3], hash, verify));
+    if (!worker->Start()) {
+        report.Add("result", L"<thread not started>");
+        return report.Write(argv[4]);
+    }
+    std::wstring result;
+    if (stopAfter >= 0) {
+        Sleep(static_cast<DWORD>(stopAfter));
+        const bool wasRunning = worker->IsRunning();
+        const ULONGLONG stopAt = Now();
+        worker->Stop();  // as deleting the dialog's worker does
+        report.Add("stop_wait_ms", Now() - stopAt);
+        report.Add("was_running", wasRunning ? 1 : 0);
+        result = worker->GetResult();
+    } else {
+        // The dialog's poll interval, so the figures match what a user waits.
+        while (worker->IsRunning()) Sleep(500);
+        result = worker->GetResult();
+    }
+    report.Add("elapsed_ms", Now() - start);
+    worker.reset();
+    report.Add("result", result);
+    report.AddMemory();
+    return report.Write(argv[4]);
+}
+
+int Ini(int argc, wchar_t** argv) {
+    if (argc != 4) return 2;
+    fetchrun::CGlobalIniMgr& ini = fetchrun::CGlobalIniMgr::Instance();
+    ini.SetFile(argv[2]);
+    Report report;
+    report.Add("scrambled", ini.IsScrambled() ? 1 : 0);
+    report.Add("key", ini.ScrambleKey());
+    for (const fetchrun::SettingKey& key : fetchrun::kSettingKeys) {
+        report.Add(Utf8(key.logName).c_str(), ini.GetString(key.key));
+    }
+    return report.Write(argv[3]);
+}
+
+int Hash(int argc, wchar_t** argv) {
+    if (argc != 4) return 2;
+    Report report;
+    const ULONGLONG start = Now();
+    fetchrun::CThreadHash hasher(argv[2]);
+    if (hasher.Start()) {
+        while (hasher.IsRunning()) Sleep(300);
+    }
+    report.Add("elapsed_ms", Now() - start);
+    report.Add("hash", hasher.GetResult());
+    report.AddMemory();
+    return report.Write(argv[3]);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) return 2;
+    if (wcscmp(argv[1], L"download") == 0) return Download(argc, argv);
+    if (wcscmp(argv[1], L"ini") == 0) return Ini(argc, argv);
+    if (wcscmp(argv[1], L"hash") == 0) return Hash(argc, argv);
+    return 2;
+}

@@ -1,0 +1,114 @@
+// Starting other programs: the update program through the shell (quoted path,
+// parameters, its folder as working directory) and a plain command line; and the
+// temporary files the dialog downloads into.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "fetch_dialog.h"
+#include "fetchrun_test_files.h"
+#include "run_update.h"
+
+namespace fetchrun {
+namespace {
+
+using fetchrun_test::ScratchDir;
+
+std::wstring OwnFolderPath() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring text(path, n);
+    return text.substr(0, text.rfind(L'\\'));
+}
+
+// The record the recorder writes beside itself: command line, working directory.
+bool WaitForRecord(const std::wstring& program, std::string& record) {
+    const std::wstring path = program + L".record";
+    for (int i = 0; i < 200; ++i) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            char buffer[4096];
+            DWORD read = 0;
+            ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
+            CloseHandle(file);
+            record.assign(buffer, read);
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+class FetchrunStart : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(scratch_.ok());
+        folder_ = scratch_.File(L"with blank");
+        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
+        program_ = folder_ + L"\\update tool.exe";
+        ASSERT_TRUE(CopyFileW((OwnFolderPath() + L"\\recorder.exe").c_str(), program_.c_str(), FALSE));
+    }
+    void TearDown() override {
+        DeleteFileW(program_.c_str());
+        DeleteFileW((program_ + L".record").c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+
+    ScratchDir scratch_;
+    std::wstring folder_;
+    std::wstring program_;
+};
+
+TEST_F(FetchrunStart, ElevatedStartQuotesThePathAndRunsInItsFolder) {
+    ASSERT_EQ(RunElevated(program_.c_str(), L"/quiet \"x y\"", L"runas"), 0u);
+    std::string record;
+    ASSERT_TRUE(WaitForRecord(program_, record));
+    EXPECT_EQ(record, "\"" + Narrow(program_) + "\" /quiet \"x y\"\n" + Narrow(folder_) + "\n");
+}
+
+TEST_F(FetchrunStart, ElevatedStartWithoutParametersOrVerb) {
+    ASSERT_EQ(RunElevated(program_.c_str(), L"", L""), 0u);
+    std::string record;
+    ASSERT_TRUE(WaitForRecord(program_, record));
+    EXPECT_EQ(record.substr(0, record.find('\n')), "\"" + Narrow(program_) + "\"");
+}
+
+TEST_F(FetchrunStart, ElevatedStartOfMissingProgramReturnsTheSystemError) {
+    const std::wstring missing = folder_ + L"\\missing.exe";
+    EXPECT_EQ(RunElevated(missing.c_str(), L"", L"runas"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(FetchrunStart, PlainStartTakesTheWholeCommandLine) {
+    const std::wstring line = L"\"" + program_ + L"\" --from run key";
+    ASSERT_EQ(StartProcess(line.c_str()), 0u);
+    std::string record;
+    ASSERT_TRUE(WaitForRecord(program_, record));
+    EXPECT_EQ(record.substr(0, record.find('\n')), Narrow(line));
+    const std::wstring missing = L"\"" + folder_ + L"\\missing.exe\" x";
+    EXPECT_NE(StartProcess(missing.c_str()), 0u);
+}
+
+TEST(FetchrunTempFile, EachCallMakesANewEmptyFileInTheTemporaryFolder) {
+    wchar_t temp[MAX_PATH + 1];
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring first = MakeTempFile();
+    const std::wstring second = MakeTempFile();
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(first, second);
+    for (const std::wstring& file : {first, second}) {
+        EXPECT_EQ(file.rfind(temp, 0), 0u) << Narrow(file);
+        const std::wstring name = file.substr(file.rfind(L'\\') + 1);
+        EXPECT_EQ(name.rfind(L"tpf", 0), 0u) << Narrow(name);
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        ASSERT_TRUE(GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data));
+        EXPECT_EQ(data.nFileSizeLow, 0u);
+        DeleteFileW(file.c_str());
+    }
+}
+
+}  // namespace
+}  // namespace fetchrun

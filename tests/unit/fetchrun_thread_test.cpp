@@ -1,0 +1,170 @@
+// Fetchrun's workers without a network: the thread base's start, stop and poll,
+// SHA-256 of files through CryptoAPI, the program signature check, and the
+// downloader's failures that need no server. Downloads from a server are covered
+// by tests/e2e/test_transfer_*.py.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "companion.h"
+#include "download_thread.h"
+#include "fetchrun_test_files.h"
+#include "hash_thread.h"
+
+namespace {
+
+using namespace fetchrun;
+using fetchrun_test::ScratchDir;
+
+// Runs until asked to stop, counting how often it looked.
+class WaitingWorker : public CThreadBase {
+public:
+    ~WaitingWorker() override { Stop(); }
+    void Run() override {
+        started = true;
+        while (!StopRequested()) {
+            ++looks;
+            Sleep(5);
+        }
+        sawStop = true;
+        if (finished) {
+            Sleep(200);  // still busy after noticing the stop
+            *finished = true;
+        }
+    }
+    bool StopFlag() const { return StopRequested(); }
+    std::atomic<bool> started{false};
+    std::atomic<bool> sawStop{false};
+    std::atomic<int> looks{0};
+    std::atomic<bool>* finished = nullptr;
+};
+
+bool WaitUntil(const std::atomic<bool>& flag, DWORD timeoutMs) {
+    for (DWORD waited = 0; !flag && waited < timeoutMs; waited += 10) Sleep(10);
+    return flag;
+}
+
+TEST(FetchrunThreadBase, StartPollAndStop) {
+    WaitingWorker worker;
+    EXPECT_FALSE(worker.IsRunning());
+    EXPECT_EQ(nullptr, worker.GetHandle());
+    ASSERT_TRUE(worker.Start());
+    ASSERT_TRUE(WaitUntil(worker.started, 5000));
+    EXPECT_TRUE(worker.IsRunning());
+    EXPECT_NE(nullptr, worker.GetHandle());
+    const DWORD id = worker.GetThreadId();
+    EXPECT_NE(0u, id);
+    // A second Start while a thread exists starts nothing.
+    EXPECT_TRUE(worker.Start());
+    EXPECT_EQ(id, worker.GetThreadId());
+
+    worker.Stop();
+    EXPECT_TRUE(worker.sawStop);
+    EXPECT_FALSE(worker.IsRunning());
+    EXPECT_EQ(nullptr, worker.GetHandle());
+    EXPECT_EQ(0u, worker.GetThreadId());
+    EXPECT_FALSE(worker.StopFlag());  // lowered again for a later start
+    worker.Stop();                     // nothing to stop: harmless
+}
+
+TEST(FetchrunThreadBase, DeletingARunningWorkerWaitsForIt) {
+    std::atomic<bool> finished{false};
+    auto* worker = new WaitingWorker;
+    worker->finished = &finished;
+    ASSERT_TRUE(worker->Start());
+    ASSERT_TRUE(WaitUntil(worker->started, 5000));
+    delete worker;
+    EXPECT_TRUE(finished);
+}
+
+TEST(FetchrunThreadBase, BaseRunEndsAtOnce) {
+    CThreadBase worker;
+    ASSERT_TRUE(worker.Start());
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker.GetHandle(), 5000));
+    EXPECT_FALSE(worker.IsRunning());
+    DWORD code = 99;
+    GetExitCodeThread(worker.GetHandle(), &code);
+    EXPECT_EQ(0u, code);
+}
+
+std::wstring HashOf(const std::wstring& path) {
+    CThreadHash hasher(path.c_str());
+    if (!hasher.Start()) return L"<not started>";
+    while (hasher.IsRunning()) Sleep(10);
+    return hasher.GetResult();
+}
+
+TEST(FetchrunHash, KnownSha256Vectors) {
+    ScratchDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::wstring empty = dir.File(L"empty.bin");
+    const std::wstring abc = dir.File(L"abc.bin");
+    const std::wstring million = dir.File(L"million.bin");  // spans many 64 KiB blocks, ends mid-block
+    ASSERT_TRUE(fetchrun_test::WriteBytes(empty, nullptr, 0));
+    ASSERT_TRUE(fetchrun_test::WriteBytes(abc, std::string("abc")));
+    ASSERT_TRUE(fetchrun_test::WriteBytes(million, std::string(1000000, 'a')));
+
+    // The hash of no data, not an empty text.
+    EXPECT_EQ(L"E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855", HashOf(empty));
+    EXPECT_EQ(L"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", HashOf(abc));
+    EXPECT_EQ(L"CDC76E5C9914FB9281A1C7E284D73E67F1809A48A497200E046D39CCC7112CD0", HashOf(million));
+}
+
+TEST(FetchrunHash, MissingFileGivesNoHash) {
+    ScratchDir dir;
+    ASSERT_TRUE(dir.ok());
+    EXPECT_EQ(L"", HashOf(dir.File(L"absent.bin")));
+    EXPECT_EQ(L"", HashOf(L""));
+    // A path cut at 260 characters names another (missing) file.
+    EXPECT_EQ(L"", HashOf(dir.File(std::wstring(400, L'x'))));
+    CThreadHash notStarted(L"whatever");
+    EXPECT_EQ(L"", notStarted.GetResult());
+}
+
+TEST(FetchrunSignature, SignedProgramPassesUnsignedDoesNot) {
+    const std::wstring folder = cw::OwnFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(0, VerifyProgramSignature((folder + L"\\signed\\recorder.exe").c_str()));
+    EXPECT_EQ(static_cast<LONG>(0x800B0100), VerifyProgramSignature((folder + L"\\recorder.exe").c_str()));
+    EXPECT_EQ(2, VerifyProgramSignature((folder + L"\\absent.exe").c_str()));
+}
+
+std::wstring Download(const wchar_t* url, const std::wstring& path, const wchar_t* hash = nullptr,
+                      DWORD verify = 0) {
+    CThreadDL download(url, path.c_str(), hash, verify);
+    if (!download.Start()) return L"<not started>";
+    while (download.IsRunning()) Sleep(20);
+    return download.GetResult();
+}
+
+TEST(FetchrunDownload, MissingUrlOrPathFailsBeforeAnyFileIsMade) {
+    ScratchDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::wstring path = dir.File(L"tpf1.tmp");
+    EXPECT_EQ(kDlErrorUrlOrPath, Download(L"", path));
+    EXPECT_EQ(kDlErrorUrlOrPath, Download(nullptr, path));
+    EXPECT_FALSE(fetchrun_test::FileExists(path));
+    EXPECT_EQ(kDlErrorUrlOrPath, Download(L"http://127.0.0.1/x", L""));
+}
+
+TEST(FetchrunDownload, UncreatableFileIsReportedWithTheSystemError) {
+    ScratchDir dir;
+    ASSERT_TRUE(dir.ok());
+    EXPECT_EQ(L"CThreadDL - error: CreateFile (0x00000003)",
+              Download(L"http://127.0.0.1/x", dir.File(L"missing\\tpf1.tmp")));
+}
+
+TEST(FetchrunDownload, UnusableUrlFailsAtOpenAndLeavesTheEmptyFile) {
+    ScratchDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::wstring path = dir.File(L"tpf2.tmp");
+    const std::wstring result = Download(L"nonsense", path);
+    EXPECT_EQ(0u, result.rfind(L"CThreadDL - error: InternetOpenUrl (0x", 0)) << fetchrun_test::Narrow(result);
+    // Removing it is the dialog's job.
+    EXPECT_TRUE(fetchrun_test::FileExists(path));
+}
+
+}  // namespace
