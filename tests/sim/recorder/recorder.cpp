@@ -1,4 +1,5 @@
-// Stand-in for a program that another program starts: writes its command line and
+// Stand-in (a GUI-subsystem program, as the real ones are, so no console host is
+// started for it) for a program that another program starts: writes its command line and
 // working directory, one per line in UTF-8, to "<own path>.record", then exits 0.
 #include <windows.h>
 
