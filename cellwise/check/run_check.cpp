@@ -4,6 +4,7 @@
 
 #include "battery_query.h"
 #include "library_ids.h"
+#include "platform_id.h"
 #include "resource.h"
 #include "resource_library.h"
 #include "show_message.h"
@@ -36,10 +37,10 @@ int RunCheck(const RunSettings& settings, BatteryList& batteries) {
     batteries = found;
 
     CheckOutcome outcome = DecideOutcome(targetNames, serialBounds, targetPairs, batteries);
+    // A machine not listed, or any missing piece on the way, leaves platformId empty.
+    GetPlatformId(platformPairs, outcome.platformId);
     outcome.fetchrunDebug = settings.fetchrunDebug;
-    // The platform identity and the result dialogs take `platformPairs` and the
-    // outcome; until they are in place the machine is treated as not listed.
-    (void)platformPairs;
+    // The result dialogs take the outcome once they are in place.
 
     return outcome.found ? kTargetFound : kNoTarget;
 }

@@ -348,14 +348,16 @@ class Scenario:
     def log(self) -> Path:
         return self.path("event.log")
 
-    def run(self, *args: str, batteries=KEEP, locale: str = LOCALE_EN) -> int:
+    def run(self, *args: str, batteries=KEEP, locale: str = LOCALE_EN, env=None) -> int:
         """Runs Cellwise.exe with exactly `args` in the scenario folder; returns its exit code.
         The windows it showed (and that winwatch answered) are in self.windows afterwards."""
         if batteries is not KEEP:
             Notebook.install(batteries)
+        extra = env or {}
         env = dict(os.environ)
         env.pop("LANGUAGE", None)
         env["LC_ALL"] = locale
+        env.update(extra)
         n = len(self.runs)
         out, err = self.path("run%d.stdout" % n), self.path("run%d.stderr" % n)
         report = self.path("run%d.windows" % n)
@@ -374,11 +376,11 @@ class Scenario:
                         for m in map(_WINDOW.match, lines) if m]
         return code
 
-    def check(self, *args: str, batteries=KEEP, locale: str = LOCALE_EN) -> Tuple[int, List[Event]]:
+    def check(self, *args: str, batteries=KEEP, locale: str = LOCALE_EN, env=None) -> Tuple[int, List[Event]]:
         """A silent run logged to a fresh event.log: exit code and the events of the run."""
         if self.log.exists():
             self.log.unlink()
-        code = self.run("-silent", "-log", self.dos("event.log"), *args, batteries=batteries, locale=locale)
+        code = self.run("-silent", "-log", self.dos("event.log"), *args, batteries=batteries, locale=locale, env=env)
         if self.windows:
             raise AssertionError("windows shown despite -silent: %s" % self.windows)
         return code, self.events()

@@ -1,0 +1,150 @@
+#include "platform_id.h"
+
+#include <utility>
+#include <vector>
+
+#include "records.h"  // the record hwlink.dll fills: part of its interface
+#include "companion.h"
+
+namespace cw {
+
+namespace {
+
+// GABI_NVMISC_GetSystemInfo as this program calls it: the record and three zeroed
+// 32-bit values it does not read afterwards (the library writes 16 bits of each).
+using GetSystemInfoFn = DWORD(WINAPI*)(hwlink::NvmiscSystemInfo* info, DWORD* status1, DWORD* status2,
+                                       DWORD* status3);
+// The embedded-controller library's exports, C calling convention.
+using GetEcDevInfoFn = DWORD(__cdecl*)(DWORD* flags);
+using ReadWritePwrmcFn = DWORD(__cdecl*)(DWORD selector, DWORD* value);
+
+template <typename Fn>
+Fn Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// A registry string of at most `bytes` bytes; empty when it cannot be read. The
+// value's type is not checked, and its text need not be terminated.
+std::wstring ReadText(HKEY key, const wchar_t* name, DWORD bytes) {
+    std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
+    DWORD size = bytes;
+    if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
+        ERROR_SUCCESS)
+        return {};
+    return std::wstring(buffer.data());
+}
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+std::wstring FormatMachineValue(std::uint32_t value) {
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring text = L"0x";
+    for (int shift = 28; shift >= 0; shift -= 4) text += digits[(value >> shift) & 0xF];
+    return text;
+}
+
+std::wstring JoinEcLibraryPath(const std::wstring& folder, const std::wstring& file) {
+    if (folder.empty() || file.empty()) return {};
+    std::wstring path = folder;
+    if (path.back() != L'\\') path += L'\\';
+    path += file;
+    if (path.size() >= kEcPathChars) return {};
+    return path;
+}
+
+bool FindPlatformPair(const PairList& platformPairs, const std::wstring& systemText, const std::wstring& ecText,
+                      std::wstring& platformId) {
+    for (const Pair& pair : platformPairs) {
+        if (pair.key == systemText && pair.value == ecText) {
+            platformId = pair.key + L"-" + pair.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint32_t GetSystemIdentifier() {
+    const std::wstring path = CompanionPath(kHwlinkFileName);
+    if (path.empty()) return 0;
+    return ReadSystemIdentifier(path);
+}
+
+std::uint32_t ReadSystemIdentifier(const std::wstring& hwlinkPath) {
+    unique_module library(LoadLibraryW(hwlinkPath.c_str()));
+    if (!library) return 0;
+    const auto getSystemInfo = Export<GetSystemInfoFn>(library.get(), kSystemInfoExport);
+    if (!getSystemInfo) return 0;
+    hwlink::NvmiscSystemInfo info = {};
+    DWORD status1 = 0, status2 = 0, status3 = 0;
+    const DWORD status = getSystemInfo(&info, &status1, &status2, &status3);
+    library.reset();
+    return status == 0 ? info.systemId : 0;
+}
+
+CNRV0A17::~CNRV0A17() {
+    // Not through the virtual Close: a derived part is gone by now.
+    module_.reset();
+    libraryPath_.clear();
+}
+
+void CNRV0A17::Close() {
+    Unload();
+    libraryPath_.clear();
+}
+
+void CNRV0A17::Unload() { module_.reset(); }
+
+bool CNRV0A17::QueryEcValue(std::uint32_t* value) {
+    if (!value || !LoadEcLibrary()) return false;
+    const auto getDevInfo = Export<GetEcDevInfoFn>(module_.get(), kEcDevInfoExport);
+    if (!getDevInfo) return false;
+    DWORD flags = 0;
+    if (getDevInfo(&flags) != 0 || !(flags & kEcValueReadable)) return false;
+    const auto readValue = Export<ReadWritePwrmcFn>(module_.get(), kEcReadExport);
+    if (!readValue) return false;
+    DWORD read = 0;
+    if (readValue(kEcValueSelector, &read) != 0) return false;
+    *value = read;
+    return true;
+}
+
+bool CNRV0A17::ReadInstallPath() {
+    libraryPath_.clear();
+    unique_hkey key;
+    if (RegOpenKeyExW(root_, subKey_.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    const std::wstring folder = ReadText(key.get(), kEcFolderValue, kEcFolderBytes);
+    if (folder.empty()) return false;
+    const std::wstring file = ReadText(key.get(), kEcFileValue, kEcFileBytes);
+    libraryPath_ = JoinEcLibraryPath(folder, file);
+    return !libraryPath_.empty();
+}
+
+bool CNRV0A17::LoadEcLibrary() {
+    if (module_) return true;
+    if (libraryPath_.empty() && !ReadInstallPath()) return false;
+    if (!IsFile(libraryPath_)) return false;
+    module_.reset(LoadLibraryW(libraryPath_.c_str()));
+    return static_cast<bool>(module_);
+}
+
+bool LookUpPlatformId(const PairList& platformPairs, std::uint32_t systemId, CNRV0A17& ec,
+                      std::wstring& platformId) {
+    if (systemId == 0) return false;
+    std::uint32_t ecValue = 0;
+    if (!ec.QueryEcValue(&ecValue)) return false;
+    return FindPlatformPair(platformPairs, FormatMachineValue(systemId), FormatMachineValue(ecValue), platformId);
+}
+
+bool GetPlatformId(const PairList& platformPairs, std::wstring& platformId) {
+    const std::uint32_t systemId = GetSystemIdentifier();
+    if (systemId == 0) return false;  // the controller's library is not touched
+    CNRV0A17 ec;
+    return LookUpPlatformId(platformPairs, systemId, ec, platformId);
+}
+
+}  // namespace cw

@@ -1,0 +1,213 @@
+#include "driver_service.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "device_channel.h"
+#include "global_block.h"
+#include "hwlink.h"
+#include "unique_handle.h"
+
+namespace hwlink {
+
+namespace {
+
+constexpr DWORD kPathChars = 261;  // destination paths
+constexpr DWORD kSourceChars = 260;
+constexpr int kMessageChars = 100;
+
+// The messages of KernelDrv_Install_Test, formatted with the last error twice.
+constexpr char kCreateFailedText[] = "CreateServiceFailed] LastError:%08X(%d)";
+constexpr char kReopenFailedText[] = "OpenServiceFailed] LastError:%08X(%d)";
+constexpr char kStartFailedText[] = "StartServiceFailed] LastError:%08X(%d)";
+
+// A zero-filled path buffer; empty when a part does not fit.
+struct DriverPath {
+    char text[kPathChars] = {};
+    bool fits = true;
+
+    void Append(const char* part) {
+        if (!fits) return;
+        const int used = lstrlenA(text);
+        const int room = static_cast<int>(kPathChars) - used;
+        if (lstrlenA(part) >= room) {
+            text[0] = 0;
+            fits = false;
+            return;
+        }
+        lstrcpynA(text + used, part, room);
+    }
+};
+
+// system directory + "\drivers" + "\" + "KHWPORT.SYS"
+DriverPath SystemDriverPath() {
+    DriverPath path;
+    const UINT n = GetSystemDirectoryA(path.text, kPathChars);
+    if (n == 0 || n >= kPathChars) {
+        path.text[0] = 0;
+        path.fits = false;
+        return path;
+    }
+    path.Append("\\drivers");
+    path.Append("\\");
+    path.Append(kDriverFileName);
+    return path;
+}
+
+// directory + "\" + "KHWPORT.SYS"
+DriverPath CallerDriverPath(const char* directory) {
+    DriverPath path;
+    path.Append(directory);
+    path.Append("\\");
+    path.Append(kDriverFileName);
+    return path;
+}
+
+bool ReadFileVersion(const char* file, FileVersion& version) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
+    if (size == 0) return false;
+    GlobalBlock block;
+    if (block.Allocate(size) != status::kOk) return false;
+    void* data = block.bytes().data();
+    if (!GetFileVersionInfoA(file, 0, size, data)) return false;
+    void* fixed = nullptr;
+    UINT fixedSize = 0;
+    if (!VerQueryValueA(data, "\\", &fixed, &fixedSize) || !fixed || fixedSize < sizeof(VS_FIXEDFILEINFO))
+        return false;
+    VS_FIXEDFILEINFO info;
+    CopyMemory(&info, fixed, sizeof info);
+    version.ms = info.dwFileVersionMS;
+    version.ls = info.dwFileVersionLS;
+    return true;
+}
+
+void Report(const char* format, DWORD error) {
+    char text[kMessageChars] = {};
+    wnsprintfA(text, kMessageChars, format, error, error);
+    MessageBoxA(nullptr, text, nullptr, MB_OK);
+}
+
+// KernelDrv_Install and KernelDrv_Install_Test. `test` adds the reopen before the
+// start and the message boxes.
+Status Install(const DriverPath& destination, DWORD startType, bool test) {
+    char source[kSourceChars] = {};
+    const DWORD found = SearchPathA(".\\", kDriverFileName, nullptr, kSourceChars, source, nullptr);
+    if (found == 0 || found >= kSourceChars) return status::kDriverFileMissing;
+
+    cw::unique_service manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager) return status::kScmUnavailable;
+    cw::unique_service service(OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+    const DWORD openError = GetLastError();
+    const bool exists = static_cast<bool>(service);
+    service.reset();
+    manager.reset();
+
+    if (exists) {
+        FileVersion installed, candidate;
+        if (!ReadFileVersion(source, candidate) || !ReadFileVersion(destination.text, installed))
+            return status::kVersionUnreadable;
+        return CompareDriverVersions(installed, candidate);
+    }
+    if (openError != ERROR_SERVICE_DOES_NOT_EXIST && openError != ERROR_INVALID_NAME)
+        return status::kServiceOpenFailed;
+    if (!CopyFileA(source, destination.text, FALSE)) return status::kDriverCopyFailed;
+
+    manager.reset(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager) return status::kScmUnavailable;
+    DWORD tag = kRequestedTag;
+    service.reset(CreateServiceA(manager.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
+                                 SERVICE_KERNEL_DRIVER, startType, SERVICE_ERROR_NORMAL, destination.text,
+                                 kLoadOrderGroup, &tag, nullptr, nullptr, nullptr));
+    if (!service) {
+        if (test) Report(kCreateFailedText, GetLastError());
+        return status::kServiceCreateFailed;
+    }
+    if (test) {
+        service.reset();
+        service.reset(OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+        if (!service) {
+            Report(kReopenFailedText, GetLastError());
+            return status::kServiceStartFailed;
+        }
+    }
+    if (!StartServiceA(service.get(), 0, nullptr)) {
+        if (test) Report(kStartFailedText, GetLastError());
+        return status::kServiceStartFailed;
+    }
+    return status::kOk;
+}
+
+Status Uninstall(const DriverPath& destination) {
+    cw::unique_service manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager) return status::kScmUnavailable;
+    cw::unique_service service(OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+    if (!service) {
+        const DWORD error = GetLastError();
+        manager.reset();
+        if (error != ERROR_SERVICE_DOES_NOT_EXIST) return status::kServiceOpenFailed;
+        DeleteFileA(destination.text);  // a leftover file goes; its absence is fine
+        return status::kOk;
+    }
+    SERVICE_STATUS state = {};
+    if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &state)) {
+        // Installed but not running: service and file stay.
+        return StopErrorMeansNotActive(GetLastError()) ? status::kOk : status::kServiceStopFailed;
+    }
+    for (unsigned polls = 0; state.dwCurrentState != SERVICE_STOPPED; ++polls) {
+        if (polls == kStopPolls) return status::kServiceStopFailed;
+        Sleep(kStopPollMs);
+        SERVICE_STATUS now = {};
+        if (QueryServiceStatus(service.get(), &now)) state = now;
+    }
+    Sleep(kSettleBeforeDeleteMs);
+    if (!DeleteService(service.get())) return status::kServiceDeleteFailed;
+    service.reset();
+    manager.reset();
+    DeleteFileA(destination.text);
+    return status::kOk;
+}
+
+}  // namespace
+
+}  // namespace hwlink
+
+using namespace hwlink;
+
+extern "C" {
+
+std::uint32_t HWLINK_CDECL KernelDrv_Install(void) {
+    if (ChannelIsOpen()) return status::kChannelBusy;
+    return Install(SystemDriverPath(), kBootStart, false);
+}
+
+std::uint32_t HWLINK_CDECL KernelDrv_UnInstall(void) {
+    if (ChannelIsOpen()) return status::kChannelBusy;
+    return Uninstall(SystemDriverPath());
+}
+
+std::uint32_t HWLINK_STDCALL KernelDrv_Install_Test(const char* directory, std::uint32_t startType) {
+    if (ChannelIsOpen()) return status::kChannelBusy;
+    if (!directory) return status::kInvalidArgument;
+    return Install(CallerDriverPath(directory), startType, true);
+}
+
+std::uint32_t HWLINK_STDCALL KernelDrv_UnInstall_Test(const char* directory) {
+    if (ChannelIsOpen()) return status::kChannelBusy;
+    if (!directory) return status::kInvalidArgument;
+    return Uninstall(CallerDriverPath(directory));
+}
+
+std::uint32_t HWLINK_STDCALL GetDriverVersion(std::uint32_t* first, std::uint32_t* second) {
+    constexpr std::uint32_t kFirst = 1;
+    constexpr std::uint32_t kSecond = 0x00020055;
+    if (!first || !second) return status::kInvalidArgument;
+    Channel channel;
+    const Status s = channel.Open();
+    if (s != status::kOk) return s;
+    *second = kSecond;
+    *first = kFirst;
+    return channel.Finish(status::kOk);
+}
+
+}  // extern "C"

@@ -1,0 +1,358 @@
+"""The firmware side of a simulated notebook, for black-box runs of hwlink.dll.
+
+hwlink.dll (the x86_64 build from CW_SHIP_DIR) is driven by the scenario tool
+hwcall.exe (tests/sim/khwport), which loads it, calls exports by name and writes
+one JSON object per step. Behind it the simulated driver KHWPORT.SYS, installed
+with the library's own KernelDrv_Install from the current directory as a user
+would, answers from a firmware model that each scenario configures and records
+every request the library sends. The embedded-controller library ecsim.dll is
+configured through the environment of the program that loads it.
+
+Wine's output goes to files, never to a pipe. Environment (set by ctest):
+CW_SHIP_DIR, CW_TEST_BIN, CW_SCENARIO_DIR, WINEPREFIX, WINE64.
+"""
+import json
+import os
+import re
+import shutil
+import struct
+import subprocess
+from dataclasses import dataclass, field
+from pathlib import Path
+from typing import Dict, List, Optional, Sequence, Tuple
+
+SHIP_DIR = Path(os.environ.get("CW_SHIP_DIR", ""))
+TEST_BIN = Path(os.environ.get("CW_TEST_BIN", ""))
+SCENARIO_DIR = Path(os.environ.get("CW_SCENARIO_DIR", ""))
+WINEPREFIX = Path(os.environ.get("WINEPREFIX", ""))
+WINE64 = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+
+HWLINK = SHIP_DIR / "hwlink.dll"
+HWCALL = TEST_BIN / "hwcall.exe"
+ECSIM = TEST_BIN / "ecsim.dll"
+DRIVER_VERSIONS = ("1.2.0.5", "1.2.0.6")
+INSTALLED_DRIVER = WINEPREFIX / "drive_c" / "windows" / "system32" / "drivers" / "KHWPORT.SYS"
+INSTALLED_DRIVER_DOS = "C:\\windows\\system32\\drivers\\KHWPORT.SYS"
+
+# Installing waits for nothing; uninstalling a running driver waits at least 3 s.
+RUN_TIMEOUT = 120
+
+# hwlink.dll's status codes.
+OK = 0
+CHANNEL_BUSY = 0x10001
+INVALID_ARGUMENT = 0x10002
+DEVICE_UNAVAILABLE = 0x10003
+REQUEST_FAILED = 0x10005
+REPLY_SIZE = 0x10006
+BUFFER_TOO_SMALL = 0x10007
+GABI_ABSENT = 0x1000B
+STOP_FAILED = 0x1000E
+DRIVER_FILE_MISSING = 0x10010
+CREATE_FAILED = 0x10012
+INSTALLED_NEWER = 0x10014
+INSTALLED_OLDER = 0x10015
+INSTALLED_SAME = 0x10016
+FIRMWARE_BASE = 0x20000
+ENTER_FAILED = 0x2D000
+FUNCTION_FAILED = 0x2E000
+EXIT_FAILED = 0x2F000
+
+# I/O control codes of the product.
+GABI_PRESENT = 0x22E090
+GABI_ENTRY = 0x22E08C
+GABI_CALL = 0x22E096
+SDA_READ = 0x22E09A
+
+# Service control manager.
+SERVICE_STOPPED = 1
+SERVICE_RUNNING = 4
+ERROR_SERVICE_DOES_NOT_EXIST = 1060
+DEMAND_START = 3
+
+# hwcall's markers for outputs that must stay untouched.
+UNSET32 = 0xEEEEEEEE
+UNSET16 = 0xEEEE
+
+# The simulated driver's answers (tests/sim/khwport/khwport_sim.h).
+REPLY, FAIL, SHORT = 0, 1, 2
+DEFAULT_OUTPUT_SIZE = 64
+SERVICE_HANDLE = 0x4B485031
+MAX_RULES = 32
+RULE_DATA = 64
+CONFIG_MAGIC = 0x5357484B
+CONFIG_SIZE = 2960
+
+NVMISC = 0x8001
+
+
+def dos_path(path) -> str:
+    """The Windows name of a host path (Wine maps / to drive Z:)."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+# --------------------------------------------------------------------------
+# The firmware model
+
+
+@dataclass
+class Rule:
+    """How the firmware answers the first call matching class, function, version (0: any).
+
+    A directory query is class 1 with the looked-up class as its function."""
+    service_class: int
+    function: int
+    version: int = 0
+    mode: int = REPLY
+    words: Tuple[int, ...] = (1, 1, 0, 0)
+    data: bytes = b""
+    at: int = 8
+
+    def pack(self) -> bytes:
+        if len(self.data) > RULE_DATA:
+            raise ValueError("rule data longer than %d bytes" % RULE_DATA)
+        words = (tuple(self.words) + (0, 0, 0, 0))[:4]
+        return struct.pack("<10H", self.service_class, self.function, self.version, self.mode, *words, self.at,
+                           len(self.data)) + self.data.ljust(RULE_DATA, b"\0")
+
+
+@dataclass
+class Firmware:
+    presence: int = 1
+    presence_mode: int = REPLY
+    entry: bytes = b""
+    rules: List[Rule] = field(default_factory=list)
+
+    def on(self, service_class: int, function: int, *words: int, data: bytes = b"", version: int = 0,
+           mode: int = REPLY) -> "Firmware":
+        self.rules.append(Rule(service_class, function, version, mode, words or (1, 1), data))
+        return self
+
+    def directory(self, service_class: int, size: int, *words: int) -> "Firmware":
+        self.rules.append(Rule(1, service_class, words=words or (1, 1), data=struct.pack("<H", size), at=2))
+        return self
+
+    def pack(self) -> bytes:
+        if len(self.rules) > MAX_RULES:
+            raise ValueError("more than %d rules" % MAX_RULES)
+        blob = struct.pack("<4I", CONFIG_MAGIC, self.presence, self.presence_mode, len(self.rules))
+        blob += self.entry.ljust(256, b"\0")[:256]
+        blob += b"".join(r.pack() for r in self.rules).ljust(MAX_RULES * 84, b"\0")
+        assert len(blob) == CONFIG_SIZE
+        return blob
+
+
+# --------------------------------------------------------------------------
+# What the driver recorded
+
+
+@dataclass
+class Call:
+    """One GABI frame as the driver received it."""
+    frame: bytes
+    control: bytes
+    input: bytes
+    output: bytes
+
+    @property
+    def service_class(self):
+        return struct.unpack_from("<H", self.control, 2)[0]
+
+    @property
+    def function(self):
+        return struct.unpack_from("<H", self.control, 4)[0]
+
+    @property
+    def version(self):
+        return struct.unpack_from("<H", self.input, 2)[0] if len(self.input) >= 4 else None
+
+    @property
+    def handle(self):
+        return struct.unpack_from("<I", self.input, 4)[0] if len(self.input) >= 8 else None
+
+    def step(self):
+        """(class, function), with a directory query as ("dir", looked-up class)."""
+        return ("dir", self.function) if self.service_class == 1 else (self.service_class, self.function)
+
+
+def parse_frame(data: bytes) -> Call:
+    lc, li, lo = struct.unpack_from("<3H", data, 0)
+    if 6 + lc + li + lo != len(data):
+        raise AssertionError("frame of %d bytes with header %d/%d/%d" % (len(data), lc, li, lo))
+    return Call(data, data[6:6 + lc], data[6 + lc:6 + lc + li], data[6 + lc + li:])
+
+
+@dataclass
+class Record:
+    code: int
+    size: int
+    data: bytes
+
+
+class Log:
+    def __init__(self, step: dict):
+        if not step.get("ok"):
+            raise AssertionError("reading the driver's record failed: %r" % step)
+        if step["dropped"]:
+            raise AssertionError("the driver dropped %d records" % step["dropped"])
+        self.records = [Record(r["code"], r["size"], bytes.fromhex(r["data"])) for r in step["records"]]
+
+    def codes(self) -> List[int]:
+        return [r.code for r in self.records]
+
+    def calls(self) -> List[Call]:
+        return [parse_frame(r.data) for r in self.records if r.code == GABI_CALL]
+
+    def steps(self):
+        return [c.step() for c in self.calls()]
+
+
+# --------------------------------------------------------------------------
+# Runs of hwcall.exe
+
+
+def call(name: str, *args) -> str:
+    """A call step: call=<export>[|arg...] ('|' cannot occur in a Windows path)."""
+    text = ["call=" + name]
+    for a in args:
+        text.append(("0x%X" % a) if isinstance(a, int) else str(a))
+    return "|".join(text)
+
+
+def configure(firmware: Firmware) -> str:
+    return "config=" + firmware.pack().hex()
+
+
+LOG = "log"
+
+
+def cd(folder) -> str:
+    return "cd=" + dos_path(folder)
+
+
+class Named:
+    """Stands in for a test case where a class-level set-up needs a scratch folder."""
+
+    def __init__(self, name: str):
+        self.name = name
+
+    def id(self) -> str:
+        return self.name
+
+
+class Bench:
+    """A scratch folder and the runs of hwcall.exe made in it."""
+
+    def __init__(self, test, suffix: str = ""):
+        name = test.id() + ("." + suffix if suffix else "")
+        self.folder = SCENARIO_DIR / re.sub(r"[^A-Za-z0-9_.-]", "_", name)
+        shutil.rmtree(self.folder, ignore_errors=True)
+        self.folder.mkdir(parents=True)
+        self.runs = 0
+
+    def driver_folder(self, version: Optional[str]) -> Path:
+        """A folder holding the given build of KHWPORT.SYS, or none (version None)."""
+        folder = self.folder / ("driver-" + (version or "none"))
+        if not folder.is_dir():
+            folder.mkdir()
+            if version:
+                shutil.copy2(TEST_BIN / "khwport" / version / "KHWPORT.SYS", folder / "KHWPORT.SYS")
+        return folder
+
+    def run(self, *steps: str, cwd=None, env: Optional[Dict[str, str]] = None) -> List[dict]:
+        """Runs the steps in one process; returns hwcall's result objects in order."""
+        n = self.runs
+        self.runs += 1
+        results = self.folder / ("run%d.json" % n)
+        out, err = self.folder / ("run%d.stdout" % n), self.folder / ("run%d.stderr" % n)
+        environment = dict(os.environ)
+        environment.update(env or {})
+        with open(out, "wb") as o, open(err, "wb") as e:
+            code = subprocess.run([WINE64, str(HWCALL), dos_path(HWLINK), dos_path(results), *steps],
+                                  cwd=cwd or self.folder, env=environment, stdin=subprocess.DEVNULL, stdout=o,
+                                  stderr=e, timeout=RUN_TIMEOUT).returncode
+        if code != 0:
+            raise AssertionError("hwcall ended with %d: %s" % (code, err.read_text(errors="replace")))
+        lines = results.read_text().splitlines() if results.exists() else []
+        parsed = [json.loads(line) for line in lines]
+        if len(parsed) != len(steps):
+            raise AssertionError("%d steps gave %d results (stderr: %s)" % (
+                len(steps), len(parsed), err.read_text(errors="replace")))
+        for step, result in zip(steps, parsed):
+            if result.get("step") == "call" and result.get("bound") is False:
+                raise AssertionError("%s is not exported" % result["name"])
+        return parsed
+
+
+def remove_driver(bench: Bench):
+    """Leaves the prefix without the KHWPORT service and file, whatever a run left."""
+    results = bench.run(call("KernelDrv_UnInstall"), "service=query", cwd=bench.driver_folder(None))
+    if results[0]["status"] != OK or results[1].get("error") != ERROR_SERVICE_DOES_NOT_EXIST:
+        raise AssertionError("could not remove the driver: %r" % results)
+
+
+def install_driver(bench: Bench, version: str = "1.2.0.5"):
+    status = bench.run(call("KernelDrv_Install"), cwd=bench.driver_folder(version))[0]["status"]
+    if status != OK:
+        raise AssertionError("KernelDrv_Install gave 0x%X" % status)
+
+
+# --------------------------------------------------------------------------
+# The embedded-controller library (for runs of Cellwise.exe)
+
+EC_REGISTRY_KEY = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Norvane\\NRV0A17"
+
+
+def system_info_firmware(system_id: int) -> Firmware:
+    """Firmware whose NVMISC system information names `system_id` (the rest zero)."""
+    return Firmware().on(NVMISC, 3, data=struct.pack("<I", system_id) + bytes(6))
+
+
+def ec_folder(bench: Bench) -> Path:
+    """A folder holding ecsim.dll, to register as the controller library."""
+    folder = bench.folder / "ec"
+    folder.mkdir(exist_ok=True)
+    shutil.copy2(ECSIM, folder / "ecsim.dll")
+    return folder
+
+
+def ec_environment(value: int = 3, flags: int = 0x10, devinfo_result: int = 0, read_result: int = 0,
+                   trace=None) -> Dict[str, str]:
+    """Environment that makes ecsim.dll answer as given."""
+    env = {"CW_ECSIM_VALUE": "0x%X" % value, "CW_ECSIM_FLAGS": "0x%X" % flags,
+           "CW_ECSIM_DEVINFO_RESULT": str(devinfo_result), "CW_ECSIM_READ_RESULT": str(read_result)}
+    if trace:
+        env["CW_ECSIM_TRACE"] = dos_path(trace)
+    return env
+
+
+def register_ec_library(folder: Path, dll_name: str = "ecsim.dll", trailing_backslash: bool = False):
+    """Registers the controller library (copy ECSIM into `folder` first) under EC_REGISTRY_KEY."""
+    inst = dos_path(folder) + ("\\" if trailing_backslash else "")
+    for name, value in (("InstPath", inst), ("DllName", dll_name)):
+        _reg("add", EC_REGISTRY_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
+
+
+def unregister_ec_library():
+    _reg("delete", EC_REGISTRY_KEY, "/f", check=False)
+
+
+def _reg(*args, check=True):
+    scratch = SCENARIO_DIR / "reg"
+    scratch.mkdir(parents=True, exist_ok=True)
+    with open(scratch / "stdout.txt", "wb") as o, open(scratch / "stderr.txt", "wb") as e:
+        code = subprocess.run([WINE64, "reg", *args], stdin=subprocess.DEVNULL, stdout=o, stderr=e,
+                              timeout=RUN_TIMEOUT).returncode
+    if check and code != 0:
+        raise AssertionError("reg %s failed with %d" % (" ".join(args), code))
+
+
+def read_trace(path: Path) -> List[str]:
+    return path.read_text().splitlines() if path.exists() else []
+
+
+def words(result: dict, count: int = 3) -> Tuple[int, ...]:
+    return tuple(result["s%d" % (i + 1)] for i in range(count))
+
+
+def fields(result: dict, *names: str) -> Sequence:
+    return tuple(result[n] for n in names)
