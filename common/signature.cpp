@@ -4,10 +4,11 @@
 
 namespace cw {
 
-LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice, WintrustSize size) {
+LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice, WintrustSize size, HANDLE handle) {
     WINTRUST_FILE_INFO file = {};
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path;
+    file.hFile = handle;
 
     WintrustDataEx data = {};
     data.cbStruct = static_cast<DWORD>(size);

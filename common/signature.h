@@ -38,8 +38,9 @@ static_assert(sizeof(WintrustDataEx) == 52, "i686 WINTRUST_DATA with the setting
 static_assert(sizeof(WINTRUST_FILE_INFO) == 16, "i686 WINTRUST_FILE_INFO");
 #endif
 
-// Returns WinVerifyTrust's result: 0 only for a valid, trusted signature.
+// Returns WinVerifyTrust's result: 0 only for a valid, trusted signature. With an
+// open `file`, the bytes behind that handle are judged (the path only names them).
 LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice,
-                         WintrustSize size = WintrustSize::WithoutSignatureSettings);
+                         WintrustSize size = WintrustSize::WithoutSignatureSettings, HANDLE file = nullptr);
 
 }  // namespace cw

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "unique_handle.h"
+#include "wide_format.h"
 
 namespace cw {
 
@@ -19,10 +20,6 @@ const wchar_t* EventKindWord(int kind);
 
 // One whole record, time stamp first, ready to be written as UTF-16LE.
 std::wstring FormatEventRecord(const SYSTEMTIME& time, int kind, int id, const std::wstring& text);
-
-// printf-style formatting into a string (wide %s, narrow %S).
-std::wstring FormatText(const wchar_t* format, ...);
-std::wstring FormatTextV(const wchar_t* format, va_list args);
 
 class EventLog {
 public:

@@ -11,6 +11,7 @@
 #include "resource.h"
 #include "run_update.h"
 #include "settings_ini.h"
+#include "verified_file_lock.h"
 
 namespace fetchrun {
 namespace {
@@ -177,7 +178,7 @@ void CFetchDialog::OnTimer(UINT_PTR) {
 void CFetchDialog::SettingsDownloaded() {
     CGlobalIniMgr& ini = CGlobalIniMgr::Instance();
     ini.SetFile(state_.settingFile.c_str());
-    const std::wstring exeHash = ini.GetString(kKeyExeHash);
+    state_.exeHash = ini.GetString(kKeyExeHash);
     const std::wstring exeUrl = ini.GetString(kKeyExeUrl);
     state_.exeParam = ini.GetString(kKeyExeParam);
 
@@ -200,9 +201,9 @@ void CFetchDialog::SettingsDownloaded() {
     state_.exeFile = MakeTempFile();
     LogFormat(L"ExeUrl: %s.", exeUrl.c_str());
     LogFormat(L"ExeParam: %s.", state_.exeParam.c_str());
-    LogFormat(L"ExeHash: %s.", exeHash.c_str());
+    LogFormat(L"ExeHash: %s.", state_.exeHash.c_str());
     LogFormat(L"ExeFile: %s.", state_.exeFile.c_str());
-    StartWorker(exeUrl.c_str(), state_.exeFile.c_str(), exeHash.c_str(), 1, PHASE_PROGRAM, kExitProgramThread,
+    StartWorker(exeUrl.c_str(), state_.exeFile.c_str(), state_.exeHash.c_str(), 1, PHASE_PROGRAM, kExitProgramThread,
                 L"can't create download thread(exe).");
 }
 
@@ -214,7 +215,28 @@ void CFetchDialog::ProgramDownloaded() {
         return;
     }
     state_.exeFile = named;
+
+    // The worker checked a file in a folder that every process of the user may
+    // write to. Held from here until the shell has started it, the program can no
+    // longer be changed; checking it again through the held handle makes what
+    // starts elevated exactly what passed. Taking the hold is part of getting the
+    // program ready under its new name, so its failure is the rename's.
+    VerifiedFileLock program;
+    if (!program.Hold(state_.exeFile.c_str())) {
+        LogLine(L"rename failed.");
+        Fail(kExitRename);
+        return;
+    }
+    const std::wstring failure = program.Verify(state_.exeHash);
+    if (!failure.empty()) {
+        LogLine(failure.c_str());
+        program.Release();
+        DeleteFileW(state_.exeFile.c_str());
+        Fail(kExitDownload);
+        return;
+    }
     state_.resultCode = RunElevated(state_.exeFile.c_str(), state_.exeParam.c_str(), kElevationVerb);
+    program.Release();
     if (state_.resultCode != 0) {
         LogLine(L"execute failed.");
         PostMessageW(window_, MSG_FINISH, 0, 0);

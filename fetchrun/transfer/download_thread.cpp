@@ -44,7 +44,7 @@ CThreadDL::~CThreadDL() { Stop(); }
 void CThreadDL::Fail(const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
-    result_ = FormatWideV(format, args);
+    result_ = cw::FormatTextV(format, args);
     va_end(args);
 }
 
@@ -57,7 +57,7 @@ void CThreadDL::AppendResponseText() {
     DWORD size = length + 1;
     if (!InternetGetLastResponseInfoW(&error, text.data(), &size)) return;
     text.back() = L'\0';
-    result_ += FormatWide(kDlResponseSuffix, static_cast<int>(error), text.data());
+    result_ += cw::FormatText(kDlResponseSuffix, static_cast<int>(error), text.data());
 }
 
 void CThreadDL::Run() {

@@ -32,8 +32,14 @@ private:
     wchar_t path_[MAX_PATH] = {};
 };
 
+// SHA-256 of everything in `file`, read from its start in 64 KiB blocks (a read
+// error ends the input). False, with `digest` empty, when there is no hash: no
+// file, or the provider failed.
+bool HashOpenFile(HANDLE file, std::vector<BYTE>& digest);
+
 // WinVerifyTrust on a downloaded program without any UI: 0 when the signature is
-// valid and trusted, else the platform's result.
-LONG VerifyProgramSignature(const wchar_t* path);
+// valid and trusted, else the platform's result. With an open `file` (read
+// access), its bytes are judged, whatever `path` names.
+LONG VerifyProgramSignature(const wchar_t* path, HANDLE file = nullptr);
 
 }  // namespace fetchrun

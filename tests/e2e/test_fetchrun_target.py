@@ -3,6 +3,7 @@ settings download, the program download with its hash and signature checks, the
 elevated start, the exit code and log line of every end, the temporary files and
 the Run-key command."""
 import hashlib
+import time
 import unittest
 
 from dlserver import DownloadServer, unused_port
@@ -100,6 +101,32 @@ class TargetMode(unittest.TestCase):
         self.assertFalse(host_path(exe_file).exists())
         self.assertEqual([1, 1], [self.server.count("/settings/t.ini"), self.server.count("/fwexe/signed.exe")])
         self.assertIsNone(self.s.runkey_record(1.0), "the Run-key command ran after a start")
+
+    def test_program_without_published_hash_is_started_exactly_once(self):
+        # Without ExeHash the signature alone decides, in the worker and again on
+        # the held program right before the start; neither adds a log line.
+        url = self.settings(exe_url=self.server.url("/fwexe/signed.exe"), exe_hash="", exe_param="/once")
+        self.assertEqual(EXIT_OK, self.s.check("/Url:" + url))
+        lines = self.s.lines()
+        exe_file, = self.s.logged(lines, "ExeFile: ")
+        program = exe_file + ".exe"
+        self.assertEqual(["ExeHash: .", "ExeFile: %s." % exe_file, 'exec  : "%s".' % program, "param : /once.",
+                          "verb  : runas.", "return 0x00000000."], lines[-6:])
+        self.assertEqual(1, sum(line.startswith("exec  : ") for line in lines))
+        record_path = host_path(program + ".record")
+        record = read_record(host_path(program))
+        self.assertIsNotNone(record, "the update program did not run")
+        self.assertEqual('"%s" /once' % program, record.command_line)
+        # The recorder replaces its record on every run: a second start would show
+        # as a new file.
+        first = record_path.stat()
+        time.sleep(2.0)
+        later = record_path.stat()
+        self.assertEqual((first.st_ino, first.st_mtime_ns), (later.st_ino, later.st_mtime_ns),
+                         "the update program ran more than once")
+        self.assertEqual(self.signed, host_path(program).read_bytes())
+        self.assertEqual(1, self.server.count("/fwexe/signed.exe"))
+        self.assertIsNone(self.s.runkey_record(0.5), "the Run-key command ran after a start")
 
     def test_lower_case_hash_and_scrambled_settings(self):
         url = self.settings(exe_url=self.server.url("/fwexe/signed.exe"), exe_hash=sha256(self.signed).lower(),

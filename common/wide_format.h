@@ -4,9 +4,9 @@
 #include <cstdarg>
 #include <string>
 
-namespace fetchrun {
+namespace cw {
 
-std::wstring FormatWideV(const wchar_t* format, va_list args);
-std::wstring FormatWide(const wchar_t* format, ...);
+std::wstring FormatTextV(const wchar_t* format, va_list args);
+std::wstring FormatText(const wchar_t* format, ...);
 
-}  // namespace fetchrun
+}  // namespace cw

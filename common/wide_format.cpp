@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cwchar>
 
-namespace fetchrun {
+namespace cw {
 
-std::wstring FormatWideV(const wchar_t* format, va_list args) {
+std::wstring FormatTextV(const wchar_t* format, va_list args) {
     va_list measure;
     va_copy(measure, args);
     const int length = _vscwprintf(format, measure);
@@ -17,12 +17,12 @@ std::wstring FormatWideV(const wchar_t* format, va_list args) {
     return text;
 }
 
-std::wstring FormatWide(const wchar_t* format, ...) {
+std::wstring FormatText(const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
-    std::wstring text = FormatWideV(format, args);
+    std::wstring text = FormatTextV(format, args);
     va_end(args);
     return text;
 }
 
-}  // namespace fetchrun
+}  // namespace cw
