@@ -119,7 +119,7 @@ INT_PTR CFetchDialog::OnSysCommand(WPARAM command) {
 
 void CFetchDialog::OnShow(WPARAM show) {
     ShowWindow(window_, show == 1 ? SW_SHOW : SW_HIDE);
-    BringToForeground(window_);
+    cw::BringToForeground(window_);
 }
 
 void CFetchDialog::OnStart() {
@@ -302,7 +302,7 @@ void CFetchDialog::OnFinish() {
             return;
         }
     }
-    BringToForeground(window_);
+    cw::BringToForeground(window_);
     LaunchRunKeyCommand();
     PostMessageW(window_, WM_CLOSE, 0, 0);
 }

@@ -60,7 +60,7 @@ DWORD RunTargetMode(HINSTANCE instance, const FetchrunOptions& options, cw::uniq
         if (!state.silent && !state.texts.notFoundMsg.empty()) {
             MessageBoxW(nullptr, state.texts.notFoundMsg.c_str(), state.texts.title.c_str(), MB_ICONINFORMATION);
         }
-        BringToForeground(GetDesktopWindow());
+        cw::BringToForeground(GetDesktopWindow());
         LaunchRunKeyCommand();
         LogLine(L"error - Target not found.");
         return kExitTargetNotFound;

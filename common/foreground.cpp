@@ -1,6 +1,6 @@
 #include "foreground.h"
 
-namespace fetchrun {
+namespace cw {
 
 void BringToForeground(HWND window) {
     if (!IsWindow(window)) return;
@@ -20,4 +20,4 @@ void BringToForeground(HWND window) {
     SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<ULONG_PTR>(timeout)), 0);
 }
 
-}  // namespace fetchrun
+}  // namespace cw

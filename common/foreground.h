@@ -2,8 +2,8 @@
 #pragma once
 #include <windows.h>
 
-namespace fetchrun {
+namespace cw {
 
 void BringToForeground(HWND window);
 
-}  // namespace fetchrun
+}  // namespace cw
