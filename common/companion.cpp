@@ -12,6 +12,11 @@ std::wstring OwnFolder() {
     return path;
 }
 
+bool IsExistingFile(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 std::wstring CompanionPath(const wchar_t* fileName) {
     std::wstring folder = OwnFolder();
     if (folder.empty()) return {};
@@ -19,8 +24,7 @@ std::wstring CompanionPath(const wchar_t* fileName) {
     if (folder.size() >= MAX_PATH) return {};
     lstrcpynW(path, folder.c_str(), MAX_PATH);
     if (!PathAppendW(path, fileName)) return {};
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!IsExistingFile(path)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return {};
     }

@@ -10,6 +10,9 @@ namespace cw {
 // the own path cannot be read or is 260 characters or longer.
 std::wstring OwnFolder();
 
+// True for an existing file; false for a directory or nothing.
+bool IsExistingFile(const wchar_t* path);
+
 // Full path of `fileName` in the own folder, or empty (last error
 // ERROR_FILE_NOT_FOUND when the file is missing or is a directory).
 std::wstring CompanionPath(const wchar_t* fileName);

@@ -15,6 +15,14 @@ HMODULE LoadResourceLibrary(bool verifySignature, bool silent) {
     return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 }
 
+std::wstring LoadLibraryString(HMODULE module, unsigned id) {
+    const wchar_t* text = nullptr;
+    // With a zero length, LoadStringW hands out the resource's own characters.
+    const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || !text) return {};
+    return std::wstring(text, static_cast<std::size_t>(length));
+}
+
 LineList ReadLineList(HMODULE library, unsigned id) {
     const void* data;
     DWORD size;

@@ -14,6 +14,9 @@ inline constexpr wchar_t kTxtResourceType[] = L"TXT";
 // The caller releases the handle with FreeLibrary.
 HMODULE LoadResourceLibrary(bool verifySignature, bool silent);
 
+// String `id` of `module` (the loader picks the language); empty when missing or empty.
+std::wstring LoadLibraryString(HMODULE module, unsigned id);
+
 // The "TXT" resource `id` of `library` as a list; empty when absent.
 LineList ReadLineList(HMODULE library, unsigned id);
 PairList ReadPairList(HMODULE library, unsigned id);

@@ -9,7 +9,4 @@ namespace cw {
 // (IDOK when silent).
 int ShowMessage(const RunSettings& settings, HMODULE module, UINT stringId, UINT style);
 
-// String `id` of `module`; empty when missing or empty.
-std::wstring LoadText(HMODULE module, UINT id);
-
 }  // namespace cw

@@ -41,6 +41,9 @@ const TextLevel kTextLevels[] = {
 static_assert(IOCTL_BATTERY_QUERY_TAG == 0x294040, "battery tag request");
 static_assert(IOCTL_BATTERY_QUERY_INFORMATION == 0x294044, "battery information request");
 static_assert(sizeof(BATTERY_QUERY_INFORMATION) == 12, "tag, level, rate");
+#if defined(__i386__)
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "i686 fixed part of the detail record");
+#endif
 
 // Queries one interface; true when its path could be opened.
 bool QueryInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData, BatteryList& batteries,

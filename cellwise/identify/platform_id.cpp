@@ -5,6 +5,7 @@
 
 #include "records.h"  // the record hwlink.dll fills: part of its interface
 #include "companion.h"
+#include "wide_format.h"
 
 namespace cw {
 
@@ -34,19 +35,9 @@ std::wstring ReadText(HKEY key, const wchar_t* name, DWORD bytes) {
     return std::wstring(buffer.data());
 }
 
-bool IsFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 }  // namespace
 
-std::wstring FormatMachineValue(std::uint32_t value) {
-    static const wchar_t digits[] = L"0123456789ABCDEF";
-    std::wstring text = L"0x";
-    for (int shift = 28; shift >= 0; shift -= 4) text += digits[(value >> shift) & 0xF];
-    return text;
-}
+std::wstring FormatMachineValue(std::uint32_t value) { return FormatText(kMachineValueFormat, value); }
 
 std::wstring JoinEcLibraryPath(const std::wstring& folder, const std::wstring& file) {
     if (folder.empty() || file.empty()) return {};
@@ -127,7 +118,7 @@ bool CNRV0A17::ReadInstallPath() {
 bool CNRV0A17::LoadEcLibrary() {
     if (module_) return true;
     if (libraryPath_.empty() && !ReadInstallPath()) return false;
-    if (!IsFile(libraryPath_)) return false;
+    if (!IsExistingFile(libraryPath_.c_str())) return false;
     module_.reset(LoadLibraryW(libraryPath_.c_str()));
     return static_cast<bool>(module_);
 }

@@ -33,6 +33,7 @@ inline constexpr std::uint32_t kEcValueReadable = 0x10;  // GetECDevInfo flag
 inline constexpr std::uint32_t kEcValueSelector = 0xD5;
 
 // "0x%08X": how machine values meet the list text.
+inline constexpr wchar_t kMachineValueFormat[] = L"0x%08X";
 std::wstring FormatMachineValue(std::uint32_t value);
 
 // folder, a backslash unless it ends with one, file. Empty when either part is

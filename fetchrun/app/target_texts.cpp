@@ -7,15 +7,6 @@
 namespace fetchrun {
 namespace {
 
-// String `id` of `library`; empty when missing or empty.
-std::wstring LoadLibraryText(HMODULE library, unsigned id) {
-    const wchar_t* text = nullptr;
-    // With a zero length, LoadStringW hands out the resource's own characters.
-    const int length = LoadStringW(library, id, reinterpret_cast<LPWSTR>(&text), 0);
-    if (length <= 0 || !text) return {};
-    return std::wstring(text, static_cast<std::size_t>(length));
-}
-
 // Value of the first pair whose key is `target` (exact, case-sensitive).
 std::wstring LookUp(HMODULE library, unsigned listId, const std::wstring& target) {
     for (const cw::Pair& pair : cw::ReadPairList(library, listId)) {
@@ -40,16 +31,16 @@ bool LoadTargetTexts(FetchrunState& state) {
     }
 
     TargetTexts& texts = state.texts;
-    texts.title = LoadLibraryText(library.get(), kTextTitle);
-    texts.downloading = LoadLibraryText(library.get(), kTextDownloading);
-    const std::wstring message = LoadLibraryText(library.get(), kTextErrorMsg);
-    const std::wstring detailFormat = detail.empty() ? std::wstring() : LoadLibraryText(library.get(), kTextErrorDetail);
+    texts.title = cw::LoadLibraryString(library.get(), kTextTitle);
+    texts.downloading = cw::LoadLibraryString(library.get(), kTextDownloading);
+    const std::wstring message = cw::LoadLibraryString(library.get(), kTextErrorMsg);
+    const std::wstring detailFormat = detail.empty() ? std::wstring() : cw::LoadLibraryString(library.get(), kTextErrorDetail);
     texts.errorMsg = ComposeErrorMessage(message, detailFormat, detail);
-    texts.copyright = LoadLibraryText(library.get(), kTextCopyright);
-    texts.retryBtn = LoadLibraryText(library.get(), kTextRetryBtn);
-    texts.afterBtn = LoadLibraryText(library.get(), kTextAfterBtn);
-    texts.endMsg = LoadLibraryText(library.get(), kTextEndMsg);
-    texts.notFoundMsg = LoadLibraryText(library.get(), kTextNotFoundMsg);
+    texts.copyright = cw::LoadLibraryString(library.get(), kTextCopyright);
+    texts.retryBtn = cw::LoadLibraryString(library.get(), kTextRetryBtn);
+    texts.afterBtn = cw::LoadLibraryString(library.get(), kTextAfterBtn);
+    texts.endMsg = cw::LoadLibraryString(library.get(), kTextEndMsg);
+    texts.notFoundMsg = cw::LoadLibraryString(library.get(), kTextNotFoundMsg);
     library.reset();
 
     if (state.settingUrl.empty()) {

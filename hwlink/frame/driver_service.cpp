@@ -189,13 +189,17 @@ std::uint32_t HWLINK_CDECL KernelDrv_UnInstall(void) {
 std::uint32_t HWLINK_STDCALL KernelDrv_Install_Test(const char* directory, std::uint32_t startType) {
     if (ChannelIsOpen()) return status::kChannelBusy;
     if (!directory) return status::kInvalidArgument;
-    return Install(CallerDriverPath(directory), startType, true);
+    const DriverPath path = CallerDriverPath(directory);
+    if (!path.fits) return status::kInvalidArgument;
+    return Install(path, startType, true);
 }
 
 std::uint32_t HWLINK_STDCALL KernelDrv_UnInstall_Test(const char* directory) {
     if (ChannelIsOpen()) return status::kChannelBusy;
     if (!directory) return status::kInvalidArgument;
-    return Uninstall(CallerDriverPath(directory));
+    const DriverPath path = CallerDriverPath(directory);
+    if (!path.fits) return status::kInvalidArgument;
+    return Uninstall(path);
 }
 
 std::uint32_t HWLINK_STDCALL GetDriverVersion(std::uint32_t* first, std::uint32_t* second) {

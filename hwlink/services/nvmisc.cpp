@@ -40,9 +40,16 @@ class GetSystemInfoRequest final : public NvmiscRequest {
 public:
     explicit GetSystemInfoRequest(NvmiscSystemInfo& info) : NvmiscRequest(kGetSystemInfo, 10), info_(info) {}
     void TakeResults(Bytes output) override {
-        output.Get32(kResults, info_.systemId);
-        output.Get16(kResults + 4, info_.second);
-        output.Get32(kResults + 6, info_.third);
+        // The record is packed: read into aligned locals, then store.
+        std::uint32_t systemId = 0;
+        std::uint16_t second = 0;
+        std::uint32_t third = 0;
+        output.Get32(kResults, systemId);
+        output.Get16(kResults + 4, second);
+        output.Get32(kResults + 6, third);
+        info_.systemId = systemId;
+        info_.second = second;
+        info_.third = third;
     }
 
 private:

@@ -127,6 +127,12 @@ TEST(HwlinkDriverService, AStopRefusedBecauseTheServiceIsNotRunningIsNoFailure) 
     EXPECT_FALSE(hwlink::StopErrorMeansNotActive(ERROR_ACCESS_DENIED));
 }
 
+TEST(HwlinkDriverService, ADirectoryTooLongForThePathIsRefusedBeforeAnythingHappens) {
+    const std::string folder = "C:\\" + std::string(300, 'd');
+    EXPECT_EQ(KernelDrv_Install_Test(folder.c_str(), 3), status::kInvalidArgument);
+    EXPECT_EQ(KernelDrv_UnInstall_Test(folder.c_str()), status::kInvalidArgument);
+}
+
 // --- the device channel -----------------------------------------------------------
 
 TEST(HwlinkChannel, WithoutTheDeviceEveryDeviceExportFailsAndTouchesNoOutput) {
