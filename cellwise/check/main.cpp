@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "csv_report.h"
 #include "event_log.h"
 #include "lang_guard.h"
 #include "run_check.h"
@@ -44,6 +45,7 @@ int RunCellwise() {
     cw::BatteryList batteries;
     const int result = cw::RunCheck(settings, batteries);
     cw::EventLog::Instance().Write(cw::EventKind::Information, 1, L"result=%d", result);
+    if (parser.Present(cw::option::kLogCsv)) cw::WriteCsvReport(parser.Value(cw::option::kLogCsv).c_str(), result, batteries);
     return result;
 }
 

@@ -1,5 +1,7 @@
 #include "event_log.h"
 
+#include "utf16_file.h"
+
 #include <cstdio>
 #include <cwchar>
 
@@ -7,7 +9,6 @@ namespace cw {
 namespace {
 
 constexpr wchar_t kRecordFormat[] = L"---\r\n%04u/%02u/%02u %02u:%02u:%02u.%03u, %s, id=%d\r\n%s\r\n";
-constexpr wchar_t kByteOrderMark = 0xFEFF;
 
 }  // namespace
 
@@ -33,21 +34,8 @@ EventLog& EventLog::Instance() {
 
 bool EventLog::Open(const wchar_t* path) {
     file_.reset();  // the file is held without write sharing: let go before reopening
-    unique_file file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    // Every open puts the byte order mark at offset 0, also over an older file's
-    // first two bytes; the records then go after whatever the file holds.
-    if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-        !WriteFile(file.get(), &kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr) ||
-        written != sizeof(kByteOrderMark)) {
-        return false;
-    }
-    LARGE_INTEGER zero = {};
-    if (!SetFilePointerEx(file.get(), zero, nullptr, FILE_END)) return false;
-    file_ = std::move(file);
-    return true;
+    file_ = OpenUtf16ForAppend(path);
+    return static_cast<bool>(file_);
 }
 
 void EventLog::Write(EventKind kind, int id, const wchar_t* format, ...) {
@@ -59,10 +47,8 @@ void EventLog::Write(EventKind kind, int id, const wchar_t* format, ...) {
 
     SYSTEMTIME now;
     GetLocalTime(&now);
-    const std::wstring record = FormatEventRecord(now, static_cast<int>(kind), id, text);
-    DWORD written = 0;
     // A lost record is not reported: logging never changes how a run ends.
-    WriteFile(file_.get(), record.data(), static_cast<DWORD>(record.size() * sizeof(wchar_t)), &written, nullptr);
+    WriteUtf16(file_.get(), FormatEventRecord(now, static_cast<int>(kind), id, text));
 }
 
 }  // namespace cw

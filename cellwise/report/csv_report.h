@@ -1,0 +1,20 @@
+// The one-line CSV report of a run: time, result, product identity, batteries.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "battery_record.h"
+#include "product_identity.h"
+
+namespace cw {
+
+// The whole line, CR LF included: fields joined by ", ", nothing quoted.
+std::wstring FormatCsvLine(const SYSTEMTIME& time, int result, const ProductIdentity& product,
+                           const BatteryList& batteries);
+
+// Appends one line to `path` (created with a byte order mark when missing);
+// false when nothing was written.
+bool WriteCsvReport(const wchar_t* path, int result, const BatteryList& batteries);
+
+}  // namespace cw
