@@ -9,7 +9,8 @@ import sys
 
 BODY = (0x3C, 0x8C, 0x2E, 0xFF)     # green cells
 SHELL = (0x30, 0x30, 0x30, 0xFF)    # dark casing
-ALERT = (0x20, 0x20, 0xD8, 0xFF)    # red mark (BGRA)
+ALERT = (0x20, 0x20, 0xD8, 0xFF)    # red cells of a pack to replace (BGRA)
+WHITE = (0xFF, 0xFF, 0xFF, 0xFF)
 ARROW = (0xC8, 0x70, 0x10, 0xFF)    # blue arrow (BGRA)
 CLEAR = (0, 0, 0, 0)
 
@@ -27,10 +28,11 @@ def draw(kind, n):
     # casing with a terminal on the right, cells inside
     rect(s(1), s(4), s(14), s(12), SHELL)
     rect(s(14), s(6), s(15), s(10), SHELL)
-    rect(s(2), s(5), s(13), s(11), BODY)
-    if kind == "alert":
-        rect(s(7), s(1), s(9), s(10), ALERT)
-        rect(s(7), s(12), s(9), s(14), ALERT)
+    rect(s(2), s(5), s(13), s(11), ALERT if kind == "alert" else BODY)
+    if kind == "alert":  # a white "!" on the red cells
+        x0, x1 = s(7), s(7) + max(1, s(2) - s(1))
+        rect(x0, s(6), x1, s(8), WHITE)
+        rect(x0, s(9), x1, s(10), WHITE)
     elif kind == "download":
         rect(s(7), s(0), s(9), s(9), ARROW)
         for i in range(s(4)):
