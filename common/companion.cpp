@@ -4,10 +4,18 @@
 
 namespace cw {
 
-std::wstring OwnFolder() {
+std::wstring OwnPath() {
     wchar_t path[MAX_PATH];
     const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return {};
+    return std::wstring(path, n);
+}
+
+std::wstring OwnFolder() {
+    const std::wstring own = OwnPath();
+    if (own.empty()) return {};
+    wchar_t path[MAX_PATH];
+    lstrcpynW(path, own.c_str(), MAX_PATH);
     if (!PathRemoveFileSpecW(path)) return {};
     return path;
 }

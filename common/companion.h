@@ -6,6 +6,10 @@
 
 namespace cw {
 
+// The full path of the running executable; empty when it cannot be read or is
+// 260 characters or longer.
+std::wstring OwnPath();
+
 // The folder of the running executable, without a trailing separator; empty when
 // the own path cannot be read or is 260 characters or longer.
 std::wstring OwnFolder();

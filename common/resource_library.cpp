@@ -2,14 +2,22 @@
 
 #include "companion.h"
 #include "signature.h"
+#include "unique_handle.h"
 
 namespace cw {
 
 HMODULE LoadResourceLibrary(bool verifySignature, bool silent) {
     const std::wstring path = CompanionPath(kResourceLibraryName);
     if (path.empty()) return nullptr;
-    if (verifySignature &&
-        VerifyFileSignature(path.c_str(), silent ? WTD_UI_NONE : WTD_UI_NOGOOD) != 0) {
+    if (!verifySignature) return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+
+    // Held without write or delete sharing from the check to the load, so the
+    // library that is loaded is the one whose signature was checked.
+    unique_file held(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!held) return nullptr;
+    const DWORD ui = silent ? WTD_UI_NONE : WTD_UI_NOGOOD;
+    if (VerifyFileSignature(path.c_str(), ui, WintrustSize::WithoutSignatureSettings, held.get()) != 0) {
         return nullptr;
     }
     return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);

@@ -13,17 +13,7 @@ constexpr std::size_t kMinBoundLength = 10;
 constexpr std::size_t kMinSerialLength = 11;
 constexpr std::size_t kSerialMarkOffset = 4;
 
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
 }  // namespace
-
-bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-    }
-    return true;
-}
 
 std::int32_t SerialSequence(const std::wstring& text) {
     if (text.size() <= kSequenceOffset) return 0;

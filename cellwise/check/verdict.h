@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ascii_case.h"
 #include "battery_record.h"
 #include "text_list.h"
 
@@ -18,9 +19,6 @@ struct CheckOutcome {
 };
 
 inline constexpr wchar_t kTargetMaker[] = L"Norvane";
-
-// ASCII letters compared without case, nothing else folded, whole text.
-bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
 
 // The six characters from offset 5 read as wcstol reads a decimal number.
 std::int32_t SerialSequence(const std::wstring& text);

@@ -303,17 +303,27 @@ void CFetchDialog::OnFinish() {
         }
     }
     cw::BringToForeground(window_);
-    LaunchRunKeyCommand();
+    StartRunKeyCommandOnce();
     PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
+void CFetchDialog::StartRunKeyCommandOnce() {
+    if (runKeyStarted_) return;
+    runKeyStarted_ = true;
+    LaunchRunKeyCommand();
+}
+
 void CFetchDialog::OnClose() {
-    if (!programStarted_ && state_.resultCode == 0) {
-        // Closed from outside (an "end task", say) before the program started: that
-        // is no success.
-        state_.resultCode = kElevationRefused;
-        LogLine(L"closed before the update program was started.");
-        LaunchRunKeyCommand();
+    if (!programStarted_) {
+        if (state_.resultCode == 0) {
+            // Closed from outside (an "end task", say) before the program started:
+            // that is no success.
+            state_.resultCode = kElevationRefused;
+            LogLine(L"closed before the update program was started.");
+        }
+        // Every end without the update program starts the Run-key command, also a
+        // close that comes before the failure was finished.
+        StartRunKeyCommandOnce();
     }
     DeleteWorker();
     KillTimer(window_, kPollTimer);

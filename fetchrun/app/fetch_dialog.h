@@ -50,6 +50,7 @@ private:
     void OnTimer(UINT_PTR id);
     void OnFinish();
     void OnClose();
+    void StartRunKeyCommandOnce();
 
     void SettingsDownloaded();
     void ProgramDownloaded();
@@ -66,6 +67,7 @@ private:
     ULONG_PTR savedClassStyle_ = 0;
     bool classStyleSaved_ = false;
     bool programStarted_ = false;
+    bool runKeyStarted_ = false;
 };
 
 }  // namespace fetchrun

@@ -1,15 +1,15 @@
 #include "options.h"
 
+#include "ascii_case.h"
+
 namespace fetchrun {
 namespace {
-
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
 // Length of `form` when `arg` starts with it (ASCII case ignored), else 0.
 std::size_t MatchPrefix(const std::wstring& arg, const wchar_t* form) {
     std::size_t i = 0;
     for (; form[i]; ++i) {
-        if (i >= arg.size() || FoldAscii(arg[i]) != FoldAscii(form[i])) return 0;
+        if (i >= arg.size() || cw::FoldAscii(arg[i]) != cw::FoldAscii(form[i])) return 0;
     }
     return i;
 }

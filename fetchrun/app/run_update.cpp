@@ -72,9 +72,11 @@ DWORD RunElevated(const wchar_t* program, const wchar_t* parameters, const wchar
     LogFormat(L"verb  : %s.", verb ? verb : L"");
 
     if (!ShellExecuteExW(&info)) {
+        // A failure must never read as "started", even when no error was set.
         const DWORD error = GetLastError();
-        LogFormat(L"ShellExecuteEx failed %d.", static_cast<int>(error));
-        return error;
+        const DWORD code = error != 0 ? error : ERROR_GEN_FAILURE;
+        LogFormat(L"ShellExecuteEx failed %d.", static_cast<int>(code));
+        return code;
     }
     // The program outlives Fetchrun; nothing waits for it.
     cw::unique_kernel process(info.hProcess);

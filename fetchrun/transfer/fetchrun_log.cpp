@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <string>
 
+#include "companion.h"
 #include "log_format.h"
 
 namespace fetchrun {
@@ -25,9 +26,8 @@ cw::unique_file& LogFile() {
 
 const std::wstring& OwnLockName() {
     static const std::wstring name = [] {
-        wchar_t path[MAX_PATH];
-        const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-        return (length == 0 || length >= MAX_PATH) ? std::wstring() : LogLockName(path);
+        const std::wstring own = cw::OwnPath();
+        return own.empty() ? std::wstring() : LogLockName(own);
     }();
     return name;
 }

@@ -1,11 +1,8 @@
 #include "hash_text.h"
 
+#include "ascii_case.h"
+
 namespace fetchrun {
-namespace {
-
-wchar_t FoldCase(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
-
-}  // namespace
 
 std::wstring HashToText(const std::uint8_t* bytes, std::size_t size) {
     static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
@@ -19,11 +16,7 @@ std::wstring HashToText(const std::uint8_t* bytes, std::size_t size) {
 }
 
 bool HashTextsMatch(const std::wstring& expected, const std::wstring& computed) {
-    if (computed.empty() || expected.size() != computed.size()) return false;
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        if (FoldCase(expected[i]) != FoldCase(computed[i])) return false;
-    }
-    return true;
+    return !computed.empty() && cw::EqualsIgnoringAsciiCase(expected, computed);
 }
 
 }  // namespace fetchrun

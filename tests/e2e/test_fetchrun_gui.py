@@ -144,6 +144,14 @@ class OnScreen(unittest.TestCase):
         self.assertIn(shown(library_text(120)), "\n".join(trace))
         self.assertIsNotNone(self.s.runkey_record())
 
+    def test_closed_from_outside_while_the_end_message_shows_still_starts_the_run_key_command(self):
+        self.server.add_settings("/settings/end.ini", end_code="1")
+        code, trace = GUI.run(self.s, [self.log_arg, "/Url:" + self.server.url("/settings/end.ini")],
+                              ["wait message", "close progress"])
+        self.assertEqual(EXIT_END_CODE, code)
+        self.assertNotIn("closed before the update program was started.", self.s.lines())
+        self.assertIsNotNone(self.s.runkey_record())
+
     def test_target_without_settings_url_shows_its_message(self):
         code, trace = GUI.run(self.s, [self.log_arg, "/Target:0x00000000-0x00000000"],
                               ["wait message", "snap fetchrun_not_found", "press 1"])

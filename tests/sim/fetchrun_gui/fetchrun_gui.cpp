@@ -223,8 +223,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             if (!button) return Fail(step);
             SendMessageW(button, BM_CLICK, 0, 0);
         } else if (verb == L"close") {
-            if (!last) return Fail(step);
-            PostMessageW(last, WM_CLOSE, 0, 0);
+            // "close" closes the window waited for last; "close <kind>" finds one anew.
+            const HWND target = arg.empty() ? last : WaitFor(arg);
+            if (!target) return Fail(step);
+            PostMessageW(target, WM_CLOSE, 0, 0);
         } else if (verb == L"sysclose") {
             if (!last) return Fail(step);
             SendMessageW(last, WM_SYSCOMMAND, SC_CLOSE, 0);
