@@ -14,6 +14,10 @@ case $action in
     "$WINESERVER" -w >/dev/null 2>&1
     "$WINESERVER" -p </dev/null >>"$log" 2>&1
     "$WINE" wineboot </dev/null >>"$log" 2>&1
+    # The desktop process is otherwise started on demand by the first test that
+    # needs it, and then holds that test's output pipe (ctest waits on it) until
+    # it ends. Started here, it writes to the log and lives until the stop.
+    "$WINE" explorer.exe /desktop </dev/null >>"$log" 2>&1 &
     ;;
   stop)
     "$WINESERVER" -k </dev/null >>"$log" 2>&1
