@@ -12,8 +12,8 @@ bool CommandLineParser::IsPrefix(wchar_t c) const {
 }
 
 OptionSpec* CommandLineParser::Lookup(const std::wstring& name) {
-    for (OptionSpec& spec : options_) {
-        if (spec.name == name) return &spec;
+    for (OptionSpec& entry : options_) {
+        if (entry.name == name) return &entry;
     }
     return nullptr;
 }
@@ -24,33 +24,33 @@ bool CommandLineParser::Parse(const std::vector<std::wstring>& args) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::wstring& element = args[i];
         if (element.empty() || !IsPrefix(element[0])) return false;  // bare argument
-        OptionSpec* spec = Lookup(element.substr(1));
-        if (!spec || spec->present) return false;  // unknown, mistyped or repeated
-        if (spec->kind == OptionKind::Value) {
+        OptionSpec* entry = Lookup(element.substr(1));
+        if (!entry || entry->present) return false;  // unknown, mistyped or repeated
+        if (entry->kind == OptionKind::Value) {
             if (i + 1 >= args.size()) return false;  // value missing
-            spec->value = args[++i];  // taken verbatim, even when it looks like an option
+            entry->value = args[++i];  // taken verbatim, even when it looks like an option
         }
-        spec->present = true;
+        entry->present = true;
     }
     return true;
 }
 
 const OptionSpec* CommandLineParser::Find(const std::wstring& name) const {
-    for (const OptionSpec& spec : options_) {
-        if (spec.name == name) return &spec;
+    for (const OptionSpec& entry : options_) {
+        if (entry.name == name) return &entry;
     }
     return nullptr;
 }
 
 bool CommandLineParser::Present(const std::wstring& name) const {
-    const OptionSpec* spec = Find(name);
-    return spec && spec->present;
+    const OptionSpec* entry = Find(name);
+    return entry && entry->present;
 }
 
 const std::wstring& CommandLineParser::Value(const std::wstring& name) const {
     static const std::wstring empty;
-    const OptionSpec* spec = Find(name);
-    return spec ? spec->value : empty;
+    const OptionSpec* entry = Find(name);
+    return entry ? entry->value : empty;
 }
 
 CommandLineParser MakeCellwiseParser() {

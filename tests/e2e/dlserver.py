@@ -367,8 +367,8 @@ def _main(argv: List[str]) -> int:
     server.add_slow("/slow.bin", data[:256 * 1024], chunk=8192, delay=0.1)
     server.add_dropped("/dropped.bin", data, cut_at=len(data) // 3)
     big_hash = server.add_generated("/big.exe", args.big_mb << 20)
-    for spec in args.file:
-        route, _, path = spec.partition("=")
+    for mapping in args.file:
+        route, _, path = mapping.partition("=")
         server.add_file(route, path)
     server.start()
     print("serving on %s" % server.url(""), flush=True)

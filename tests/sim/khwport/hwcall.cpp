@@ -306,8 +306,8 @@ std::uint16_t Word(const std::vector<std::uint8_t>& b, std::size_t at) {
     return at + 2 <= b.size() ? static_cast<std::uint16_t>(b[at] | b[at + 1] << 8) : 0;
 }
 
-void Call(const std::string& spec) {
-    const std::vector<std::string> args = Split(spec, '|');
+void Call(const std::string& step) {
+    const std::vector<std::string> args = Split(step, '|');
     const std::string& name = args[0];
     Line line("call");
     line.Str("name", name);
