@@ -1,6 +1,5 @@
 // Entry of Cellwise.exe: options, language guard, check, result event, exit code.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -10,23 +9,13 @@
 #include "event_log.h"
 #include "lang_guard.h"
 #include "run_check.h"
-#include "unique_handle.h"
+#include "process_args.h"
 
 namespace {
 
-// The process command line split as the shell splits it; false when it cannot be.
-bool SplitCommandLine(std::vector<std::wstring>& args) {
-    int count = 0;
-    cw::unique_local argv(CommandLineToArgvW(GetCommandLineW(), &count));
-    if (!argv) return false;
-    auto** items = static_cast<wchar_t**>(argv.get());
-    args.assign(items, items + count);
-    return true;
-}
-
 int RunCellwise() {
     std::vector<std::wstring> args;
-    if (!SplitCommandLine(args)) return cw::kCommandLineRejected;
+    if (!cw::SplitProcessCommandLine(args)) return cw::kCommandLineRejected;
     cw::CommandLineParser parser = cw::MakeCellwiseParser();
     if (!parser.Parse(args)) return cw::kCommandLineRejected;
 

@@ -2,7 +2,6 @@
 // mode. The exit code is the run's result (exit_codes.h).
 #include <windows.h>
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -16,22 +15,13 @@
 #include "options.h"
 #include "run_update.h"
 #include "target_texts.h"
+#include "process_args.h"
 #include "unique_handle.h"
 
 namespace fetchrun {
 namespace {
 
 constexpr wchar_t kMutexName[] = L"Fetchrun{AF4A7C12-10F2-4781-8FEE-19D7C721D0F4}";
-
-// The process command line split as the shell splits it; false when it cannot be.
-bool SplitCommandLine(std::vector<std::wstring>& args) {
-    int count = 0;
-    cw::unique_local argv(CommandLineToArgvW(GetCommandLineW(), &count));
-    if (!argv) return false;
-    auto** items = static_cast<wchar_t**>(argv.get());
-    args.assign(items, items + count);
-    return true;
-}
 
 void LogTexts(const FetchrunState& state) {
     const TargetTexts& t = state.texts;
@@ -104,7 +94,7 @@ DWORD RunTargetMode(HINSTANCE instance, const FetchrunOptions& options, cw::uniq
 
 DWORD RunFetchrun(HINSTANCE instance) {
     std::vector<std::wstring> args;
-    if (!SplitCommandLine(args)) return kExitParameter;
+    if (!cw::SplitProcessCommandLine(args)) return kExitParameter;
     const FetchrunOptions options = ParseFetchrunOptions(args);
     for (const std::wstring& path : options.logPaths) {
         if (!path.empty() && !IsLogOpen()) OpenLog(path.c_str());

@@ -16,6 +16,7 @@ prefix's own null driver stays as it is for every other process.
 Environment (set by ctest): CW_SHIP_DIR, CW_TEST_BIN, CW_SCENARIO_DIR, WINEPREFIX,
 WINE64, no_proxy.
 """
+import unittest
 import os
 import re
 import shutil
@@ -264,6 +265,28 @@ class FetchrunScenario:
                     break
                 except PermissionError:
                     time.sleep(0.1)
+
+
+class ServedScenario(unittest.TestCase):
+    """Scenarios against one local download server per class, which serves the
+    signed and the unsigned test program; each test gets a fresh FetchrunScenario."""
+
+    @classmethod
+    def setUpClass(cls):
+        from dlserver import DownloadServer
+        cls.server = DownloadServer().start()
+        cls.signed = (TEST_BIN / "signed" / "recorder.exe").read_bytes()
+        cls.unsigned = (TEST_BIN / "recorder.exe").read_bytes()
+        cls.server.add_bytes("/fwexe/signed.exe", cls.signed)
+        cls.server.add_bytes("/fwexe/unsigned.exe", cls.unsigned)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def setUp(self):
+        self.server.clear_log()
+        self.s = FetchrunScenario(self)
 
 
 class Gui:

@@ -5,9 +5,9 @@ every dialog goes to <build>/scenarios/screenshots."""
 import hashlib
 import unittest
 
-from dlserver import DownloadServer, settings_ini
-from fetchrun_harness import (EXIT_DOWNLOAD, EXIT_END_CODE, EXIT_OK, EXIT_TARGET_NOT_FOUND, TEST_BIN,
-                              FetchrunScenario, Gui, delete_run_key, host_path, library_text, read_record,
+from dlserver import settings_ini
+from fetchrun_harness import (EXIT_DOWNLOAD, EXIT_END_CODE, EXIT_OK, EXIT_TARGET_NOT_FOUND,
+                              Gui, ServedScenario, delete_run_key, host_path, library_text, read_record,
                               set_run_key)
 
 GUI = Gui()
@@ -37,22 +37,9 @@ def dialogs(trace):
     return [line.split(" ", 2)[1] for line in trace if line.startswith("dialog ")]
 
 
-class OnScreen(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = DownloadServer().start()
-        cls.signed = (TEST_BIN / "signed" / "recorder.exe").read_bytes()
-        cls.unsigned = (TEST_BIN / "recorder.exe").read_bytes()
-        cls.server.add_bytes("/fwexe/signed.exe", cls.signed)
-        cls.server.add_bytes("/fwexe/unsigned.exe", cls.unsigned)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
+class OnScreen(ServedScenario):
     def setUp(self):
-        self.server.clear_log()
-        self.s = FetchrunScenario(self)
+        super().setUp()
         self.log_arg = "/LOG:" + self.s.dos("fetchrun.log")
 
     def good_settings(self) -> bytes:

@@ -6,9 +6,10 @@ import hashlib
 import time
 import unittest
 
-from dlserver import DownloadServer, unused_port
+from dlserver import unused_port
 from fetchrun_harness import (BANNER, EXIT_DOWNLOAD, EXIT_END_CODE, EXIT_OK, EXIT_UNKNOWN_STATUS, RUNKEY_COMMAND,
-                              TEST_BIN, FetchrunScenario, delete_run_key, library_text, read_record, set_run_key,
+                              TEST_BIN, ServedScenario, delete_run_key, library_text, read_record,
+                              set_run_key,
                               host_path)
 
 HASH_INVALID = "CThreadDL - error: Hash invalid"
@@ -30,22 +31,7 @@ def tearDownModule():
     delete_run_key()
 
 
-class TargetMode(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = DownloadServer().start()
-        cls.signed = (TEST_BIN / "signed" / "recorder.exe").read_bytes()
-        cls.unsigned = (TEST_BIN / "recorder.exe").read_bytes()
-        cls.server.add_bytes("/fwexe/signed.exe", cls.signed)
-        cls.server.add_bytes("/fwexe/unsigned.exe", cls.unsigned)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
-    def setUp(self):
-        self.server.clear_log()
-        self.s = FetchrunScenario(self)
+class TargetMode(ServedScenario):
 
     def settings(self, route="/settings/t.ini", **values) -> str:
         self.server.add_settings(route, **values)
