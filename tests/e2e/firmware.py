@@ -16,10 +16,11 @@ import os
 import re
 import shutil
 import struct
-import subprocess
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Dict, List, Optional, Sequence, Tuple
+
+import winerun
 
 SHIP_DIR = Path(os.environ.get("CW_SHIP_DIR", ""))
 TEST_BIN = Path(os.environ.get("CW_TEST_BIN", ""))
@@ -266,10 +267,10 @@ class Bench:
         out, err = self.folder / ("run%d.stdout" % n), self.folder / ("run%d.stderr" % n)
         environment = dict(os.environ)
         environment.update(env or {})
-        with open(out, "wb") as o, open(err, "wb") as e:
-            code = subprocess.run([WINE64, str(HWCALL), dos_path(HWLINK), dos_path(results), *steps],
-                                  cwd=cwd or self.folder, env=environment, stdin=subprocess.DEVNULL, stdout=o,
-                                  stderr=e, timeout=RUN_TIMEOUT).returncode
+        results.unlink(missing_ok=True)
+        code = winerun.run([WINE64, str(HWCALL), dos_path(HWLINK), dos_path(results), *steps], out, err,
+                           ran=lambda: results.exists() or winerun.has_output(out, err), timeout=RUN_TIMEOUT,
+                           cwd=cwd or self.folder, env=environment)
         if code != 0:
             raise AssertionError("hwcall ended with %d: %s" % (code, err.read_text(errors="replace")))
         lines = results.read_text().splitlines() if results.exists() else []
@@ -339,9 +340,7 @@ def unregister_ec_library():
 def _reg(*args, check=True):
     scratch = SCENARIO_DIR / "reg"
     scratch.mkdir(parents=True, exist_ok=True)
-    with open(scratch / "stdout.txt", "wb") as o, open(scratch / "stderr.txt", "wb") as e:
-        code = subprocess.run([WINE64, "reg", *args], stdin=subprocess.DEVNULL, stdout=o, stderr=e,
-                              timeout=RUN_TIMEOUT).returncode
+    code = winerun.run([WINE64, "reg", *args], scratch / "stdout.txt", scratch / "stderr.txt", timeout=RUN_TIMEOUT)
     if check and code != 0:
         raise AssertionError("reg %s failed with %d" % (" ".join(args), code))
 

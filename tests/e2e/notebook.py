@@ -14,11 +14,12 @@ import os
 import re
 import shutil
 import struct
-import subprocess
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import List, Optional, Sequence, Tuple
+
+import winerun
 
 _REQUIRED = ("WINEPREFIX", "CW_SHIP_DIR", "CW_TEST_BIN", "CW_SCENARIO_DIR")
 _missing = [name for name in _REQUIRED if not os.environ.get(name)]
@@ -120,9 +121,7 @@ class Notebook:
         scratch = SCENARIO_DIR / "batctl"
         scratch.mkdir(parents=True, exist_ok=True)
         out, err = scratch / "stdout.txt", scratch / "stderr.txt"
-        with open(out, "wb") as o, open(err, "wb") as e:
-            rc = subprocess.run([WINE64, str(TEST_BIN / "batctl.exe"), *args], stdin=subprocess.DEVNULL,
-                                stdout=o, stderr=e, timeout=RUN_TIMEOUT).returncode
+        rc = winerun.run([WINE64, str(TEST_BIN / "batctl.exe"), *args], out, err, timeout=RUN_TIMEOUT)
         if rc != 0:
             cls._installed = None
             raise RuntimeError("batctl %s failed with %d: %s" % (
@@ -146,9 +145,7 @@ class Notebook:
         scratch = SCENARIO_DIR / "batprobe"
         scratch.mkdir(parents=True, exist_ok=True)
         out, err = scratch / "stdout.txt", scratch / "stderr.txt"
-        with open(out, "wb") as o, open(err, "wb") as e:
-            rc = subprocess.run([WINE64, str(TEST_BIN / "batprobe.exe")], stdin=subprocess.DEVNULL, stdout=o,
-                                stderr=e, timeout=RUN_TIMEOUT).returncode
+        rc = winerun.run([WINE64, str(TEST_BIN / "batprobe.exe")], out, err, timeout=RUN_TIMEOUT)
         if rc != 0:
             raise RuntimeError("batprobe failed with %d: %s" % (rc, out.read_text(errors="replace")))
         return out.read_text().splitlines()
@@ -362,10 +359,10 @@ class Scenario:
         out, err = self.path("run%d.stdout" % n), self.path("run%d.stderr" % n)
         report = self.path("run%d.windows" % n)
         started, t0 = datetime.datetime.now(), time.monotonic()
-        with open(out, "wb") as o, open(err, "wb") as e:
-            code = subprocess.run([WINE64, str(TEST_BIN / "winwatch.exe"), dos_path(report), self.dos("Cellwise.exe"),
-                                   *args], cwd=self.folder, env=env, stdin=subprocess.DEVNULL, stdout=o, stderr=e,
-                                  timeout=RUN_TIMEOUT).returncode
+        report.unlink(missing_ok=True)
+        # winwatch opens its report before it starts the program: no report, no run.
+        code = winerun.run([WINE64, str(TEST_BIN / "winwatch.exe"), dos_path(report), self.dos("Cellwise.exe"), *args],
+                           out, err, ran=report.exists, timeout=RUN_TIMEOUT, cwd=self.folder, env=env)
         self.runs.append(Run(code, time.monotonic() - t0, started, datetime.datetime.now()))
         lines = report.read_text(encoding="utf-8").splitlines() if report.exists() else []
         if "timeout" in lines:

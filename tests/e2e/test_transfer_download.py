@@ -9,10 +9,11 @@ WINE64, no_proxy.
 import hashlib
 import os
 import shutil
-import subprocess
 import unittest
 from pathlib import Path
 from typing import Dict, Optional
+
+import winerun
 
 from dlserver import DownloadServer, NOT_FOUND_BODY, unused_port
 
@@ -66,9 +67,9 @@ class TransferDownload(unittest.TestCase):
         result = self.dir / "probe.result"
         result.unlink(missing_ok=True)
         # Wine's output goes to a file: its background processes would hold a pipe.
-        with open(self.dir / "wine.out", "ab") as out:
-            code = subprocess.run([WINE64, str(PROBE), *args], stdin=subprocess.DEVNULL, stdout=out,
-                                  stderr=out, timeout=RUN_TIMEOUT).returncode
+        code = winerun.run([WINE64, str(PROBE), *args], self.dir / "wine.out",
+                           ran=lambda: result.exists() or winerun.has_output(self.dir / "wine.out"),
+                           timeout=RUN_TIMEOUT)
         self.assertEqual(0, code, "fetchprobe %s" % " ".join(args))
         return parse_report(result)
 
