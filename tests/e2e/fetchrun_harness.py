@@ -171,14 +171,9 @@ class FetchrunScenario:
         self.folder.mkdir(parents=True)
         shutil.copy2(SHIP_DIR / "Fetchrun.exe", self.folder / "Fetchrun.exe")
         shutil.copy2(TEST_BIN / "recorder.exe", self.folder / "runkey.exe")
-        target = self.folder / "battery.dll"
-        if library == Library.DIRECTORY:
-            target.mkdir()
-        elif library != Library.MISSING:
-            source = Library.source(library)
-            if not source.is_file():
-                test.skipTest("%s battery.dll not built: %s" % (library, source))
-            shutil.copy2(source, target)
+        unbuilt = Library.place(library, self.folder)
+        if unbuilt:
+            test.skipTest("%s battery.dll not built: %s" % (library, unbuilt))
         self.runs = 0
         self.temp_files: List[Path] = []
         test.addCleanup(self.remove_temp_files)

@@ -279,6 +279,20 @@ class Library:
             return TEST_BIN.joinpath(*cls.SOURCES[variant])
         return None
 
+    @classmethod
+    def place(cls, variant, folder: Path) -> Optional[Path]:
+        """Puts the variant into `folder` as battery.dll. Returns the source file
+        that is not built yet, if any (then nothing was placed)."""
+        target = folder / "battery.dll"
+        if variant == cls.DIRECTORY:
+            target.mkdir()
+        elif variant != cls.MISSING:
+            source = cls.source(variant)
+            if not source.is_file():
+                return source
+            shutil.copy2(source, target)
+        return None
+
 
 KEEP = object()  # leave the batteries of the previous run in place
 
@@ -324,14 +338,9 @@ class Scenario:
         self.folder.mkdir(parents=True)
         shutil.copy2(SHIP_DIR / "Cellwise.exe", self.folder / "Cellwise.exe")
         self.library = library
-        target = self.folder / "battery.dll"
-        if library == Library.DIRECTORY:
-            target.mkdir()
-        elif library != Library.MISSING:
-            source = Library.source(library)
-            if not source.is_file():
-                raise FileNotFoundError("%s battery.dll not built: %s" % (library, source))
-            shutil.copy2(source, target)
+        unbuilt = Library.place(library, self.folder)
+        if unbuilt:
+            raise FileNotFoundError("%s battery.dll not built: %s" % (library, unbuilt))
         self.runs: List[Run] = []
         self.windows: List[Window] = []
 

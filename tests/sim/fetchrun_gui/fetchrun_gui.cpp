@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "utf8.h"
+
 namespace {
 
 constexpr DWORD kStepTimeoutMs = 30000;
@@ -28,13 +30,6 @@ constexpr int kRetryId = 256;
 
 std::wstring g_control;
 PROCESS_INFORMATION g_child = {};
-
-std::string Utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-    return out;
-}
 
 std::wstring Wide(const std::string& text) {
     const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
