@@ -1,4 +1,4 @@
-#include "companion.h"
+#include "common/companion.h"
 
 #include <shlwapi.h>
 

@@ -1,4 +1,4 @@
-#include "foreground.h"
+#include "common/foreground.h"
 
 namespace cw {
 

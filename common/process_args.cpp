@@ -1,9 +1,9 @@
-#include "process_args.h"
+#include "common/process_args.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include "unique_handle.h"
+#include "common/unique_handle.h"
 
 namespace cw {
 

@@ -1,8 +1,8 @@
-#include "resource_library.h"
+#include "common/resource_library.h"
 
-#include "companion.h"
-#include "signature.h"
-#include "unique_handle.h"
+#include "common/companion.h"
+#include "common/signature.h"
+#include "common/unique_handle.h"
 
 namespace cw {
 

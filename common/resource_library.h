@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "text_list.h"
+#include "common/text_list.h"
 
 namespace cw {
 

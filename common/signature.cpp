@@ -1,4 +1,4 @@
-#include "signature.h"
+#include "common/signature.h"
 
 #include <softpub.h>
 

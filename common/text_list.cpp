@@ -1,4 +1,4 @@
-#include "text_list.h"
+#include "common/text_list.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "wide_format.h"
+#include "common/wide_format.h"
 
 #include <cstdio>
 #include <cwchar>

@@ -3,7 +3,7 @@
 // nothing on thread attach or detach.
 #include <windows.h>
 
-#include "device_channel.h"
+#include "hwlink/frame/device_channel.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_DETACH) hwlink::ReleaseChannel();

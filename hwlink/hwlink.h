@@ -4,8 +4,8 @@
 #pragma once
 #include <cstdint>
 
-#include "frame/status.h"
-#include "records.h"
+#include "hwlink/frame/status.h"
+#include "hwlink/records.h"
 
 #define HWLINK_STDCALL __stdcall
 #define HWLINK_CDECL __cdecl

@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "cellwise/check/command_line.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "lang_guard.h"
+#include "cellwise/check/lang_guard.h"
 
 #include <windows.h>
 

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "csv_report.h"
-#include "event_log.h"
-#include "lang_guard.h"
-#include "run_check.h"
-#include "process_args.h"
+#include "cellwise/check/command_line.h"
+#include "cellwise/report/csv_report.h"
+#include "cellwise/report/event_log.h"
+#include "cellwise/check/lang_guard.h"
+#include "cellwise/check/run_check.h"
+#include "common/process_args.h"
 
 namespace {
 

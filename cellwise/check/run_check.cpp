@@ -1,15 +1,15 @@
-#include "run_check.h"
+#include "cellwise/check/run_check.h"
 
 #include <windows.h>
 
-#include "battery_query.h"
-#include "library_ids.h"
-#include "platform_id.h"
-#include "resource.h"
-#include "resource_library.h"
-#include "show_message.h"
-#include "unique_handle.h"
-#include "verdict.h"
+#include "cellwise/identify/battery_query.h"
+#include "cellwise/check/library_ids.h"
+#include "cellwise/identify/platform_id.h"
+#include "cellwise/ui/resource.h"
+#include "common/resource_library.h"
+#include "cellwise/check/show_message.h"
+#include "common/unique_handle.h"
+#include "cellwise/check/verdict.h"
 
 namespace cw {
 

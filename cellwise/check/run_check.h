@@ -1,5 +1,5 @@
 #pragma once
-#include "battery_record.h"
+#include "cellwise/identify/battery_record.h"
 
 namespace cw {
 

@@ -1,8 +1,8 @@
-#include "show_message.h"
+#include "cellwise/check/show_message.h"
 
-#include "event_log.h"
-#include "resource.h"
-#include "resource_library.h"
+#include "cellwise/report/event_log.h"
+#include "cellwise/ui/resource.h"
+#include "common/resource_library.h"
 
 namespace cw {
 

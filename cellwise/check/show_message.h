@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "run_check.h"
+#include "cellwise/check/run_check.h"
 
 namespace cw {
 

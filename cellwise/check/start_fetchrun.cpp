@@ -1,12 +1,12 @@
-#include "start_fetchrun.h"
+#include "cellwise/check/start_fetchrun.h"
 
 #include <windows.h>
 
 #include <vector>
 
-#include "companion.h"
-#include "signature.h"
-#include "unique_handle.h"
+#include "common/companion.h"
+#include "common/signature.h"
+#include "common/unique_handle.h"
 
 namespace cw {
 namespace {

@@ -1,4 +1,4 @@
-#include "verdict.h"
+#include "cellwise/check/verdict.h"
 
 #include <algorithm>
 #include <climits>

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "ascii_case.h"
-#include "battery_record.h"
-#include "text_list.h"
+#include "common/ascii_case.h"
+#include "cellwise/identify/battery_record.h"
+#include "common/text_list.h"
 
 namespace cw {
 

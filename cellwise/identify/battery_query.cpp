@@ -1,4 +1,4 @@
-#include "battery_query.h"
+#include "cellwise/identify/battery_query.h"
 
 #include <winioctl.h>
 #include <poclass.h>
@@ -7,9 +7,9 @@
 #include <cwctype>
 #include <vector>
 
-#include "event_log.h"
-#include "smbios_batteries.h"
-#include "unique_handle.h"
+#include "cellwise/report/event_log.h"
+#include "cellwise/identify/smbios_batteries.h"
+#include "common/unique_handle.h"
 
 namespace cw {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "battery_record.h"
+#include "cellwise/identify/battery_record.h"
 
 namespace cw {
 

@@ -1,11 +1,11 @@
-#include "platform_id.h"
+#include "cellwise/identify/platform_id.h"
 
 #include <utility>
 #include <vector>
 
-#include "records.h"  // the record hwlink.dll fills: part of its interface
-#include "companion.h"
-#include "wide_format.h"
+#include "hwlink/records.h"  // the record hwlink.dll fills: part of its interface
+#include "common/companion.h"
+#include "common/wide_format.h"
 
 namespace cw {
 

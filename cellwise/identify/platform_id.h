@@ -11,8 +11,8 @@
 #include <string>
 #include <utility>
 
-#include "text_list.h"
-#include "unique_handle.h"
+#include "common/text_list.h"
+#include "common/unique_handle.h"
 
 namespace cw {
 

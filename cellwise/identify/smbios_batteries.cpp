@@ -1,11 +1,11 @@
-#include "smbios_batteries.h"
+#include "cellwise/identify/smbios_batteries.h"
 
 #include <windows.h>
 
 #include <cstring>
 #include <utility>
 
-#include "event_log.h"
+#include "cellwise/report/event_log.h"
 
 namespace cw {
 

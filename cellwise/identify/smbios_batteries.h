@@ -2,8 +2,8 @@
 // every complete Portable Battery structure of the raw SMBIOS tables, in table
 // order, each logged as an INFORMATION 20 event.
 #pragma once
-#include "battery_record.h"
-#include "smbios_table.h"
+#include "cellwise/identify/battery_record.h"
+#include "cellwise/identify/smbios_table.h"
 
 namespace cw {
 

@@ -1,4 +1,4 @@
-#include "smbios_table.h"
+#include "cellwise/identify/smbios_table.h"
 
 #include <utility>
 

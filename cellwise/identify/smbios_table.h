@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "battery_record.h"
+#include "cellwise/identify/battery_record.h"
 
 namespace cw {
 

@@ -1,9 +1,9 @@
-#include "csv_report.h"
+#include "cellwise/report/csv_report.h"
 
 #include <objbase.h>
 
-#include "utf16_file.h"
-#include "wide_format.h"
+#include "cellwise/report/utf16_file.h"
+#include "common/wide_format.h"
 
 namespace cw {
 namespace {

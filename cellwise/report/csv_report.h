@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "battery_record.h"
-#include "product_identity.h"
+#include "cellwise/identify/battery_record.h"
+#include "cellwise/report/product_identity.h"
 
 namespace cw {
 

@@ -1,6 +1,6 @@
-#include "event_log.h"
+#include "cellwise/report/event_log.h"
 
-#include "utf16_file.h"
+#include "cellwise/report/utf16_file.h"
 
 #include <cstdio>
 #include <cwchar>

@@ -7,8 +7,8 @@
 #include <cstdarg>
 #include <string>
 
-#include "unique_handle.h"
-#include "wide_format.h"
+#include "common/unique_handle.h"
+#include "common/wide_format.h"
 
 namespace cw {
 

@@ -1,4 +1,4 @@
-#include "product_identity.h"
+#include "cellwise/report/product_identity.h"
 
 #include <windows.h>
 #include <objbase.h>

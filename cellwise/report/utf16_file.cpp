@@ -1,4 +1,4 @@
-#include "utf16_file.h"
+#include "cellwise/report/utf16_file.h"
 
 namespace cw {
 namespace {

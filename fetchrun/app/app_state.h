@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "texts.h"
+#include "fetchrun/app/texts.h"
 
 namespace fetchrun {
 

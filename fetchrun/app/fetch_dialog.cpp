@@ -1,17 +1,17 @@
-#include "fetch_dialog.h"
+#include "fetchrun/app/fetch_dialog.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include <new>
 
-#include "exit_codes.h"
-#include "fetchrun_log.h"
-#include "foreground.h"
-#include "resource.h"
-#include "run_update.h"
-#include "settings_ini.h"
-#include "verified_file_lock.h"
+#include "fetchrun/app/exit_codes.h"
+#include "fetchrun/transfer/fetchrun_log.h"
+#include "common/foreground.h"
+#include "fetchrun/app/resource.h"
+#include "fetchrun/app/run_update.h"
+#include "fetchrun/transfer/settings_ini.h"
+#include "fetchrun/transfer/verified_file_lock.h"
 
 namespace fetchrun {
 namespace {

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "app_state.h"
-#include "download_thread.h"
+#include "fetchrun/app/app_state.h"
+#include "fetchrun/transfer/download_thread.h"
 
 namespace fetchrun {
 

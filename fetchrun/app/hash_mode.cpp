@@ -1,14 +1,14 @@
-#include "hash_mode.h"
+#include "fetchrun/app/hash_mode.h"
 
 #include <string>
 
-#include "companion.h"
-#include "exit_codes.h"
-#include "fetchrun_log.h"
-#include "hash_thread.h"
-#include "settings_ini.h"
-#include "texts.h"
-#include "unique_handle.h"
+#include "common/companion.h"
+#include "fetchrun/app/exit_codes.h"
+#include "fetchrun/transfer/fetchrun_log.h"
+#include "fetchrun/transfer/hash_thread.h"
+#include "fetchrun/transfer/settings_ini.h"
+#include "fetchrun/app/texts.h"
+#include "common/unique_handle.h"
 
 namespace fetchrun {
 namespace {

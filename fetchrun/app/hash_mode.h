@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "options.h"
+#include "fetchrun/app/options.h"
 
 namespace fetchrun {
 

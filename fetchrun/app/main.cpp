@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "app_state.h"
-#include "exit_codes.h"
-#include "fetch_dialog.h"
-#include "fetchrun_log.h"
-#include "foreground.h"
-#include "hash_mode.h"
-#include "options.h"
-#include "run_update.h"
-#include "target_texts.h"
-#include "process_args.h"
-#include "unique_handle.h"
+#include "fetchrun/app/app_state.h"
+#include "fetchrun/app/exit_codes.h"
+#include "fetchrun/app/fetch_dialog.h"
+#include "fetchrun/transfer/fetchrun_log.h"
+#include "common/foreground.h"
+#include "fetchrun/app/hash_mode.h"
+#include "fetchrun/app/options.h"
+#include "fetchrun/app/run_update.h"
+#include "fetchrun/app/target_texts.h"
+#include "common/process_args.h"
+#include "common/unique_handle.h"
 
 namespace fetchrun {
 namespace {

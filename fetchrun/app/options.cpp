@@ -1,6 +1,6 @@
-#include "options.h"
+#include "fetchrun/app/options.h"
 
-#include "ascii_case.h"
+#include "common/ascii_case.h"
 
 namespace fetchrun {
 namespace {

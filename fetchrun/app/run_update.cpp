@@ -1,4 +1,4 @@
-#include "run_update.h"
+#include "fetchrun/app/run_update.h"
 
 #include <powrprof.h>
 #include <shellapi.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fetchrun_log.h"
+#include "fetchrun/transfer/fetchrun_log.h"
 
 namespace fetchrun {
 namespace {

@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include "unique_handle.h"
+#include "common/unique_handle.h"
 
 namespace fetchrun {
 

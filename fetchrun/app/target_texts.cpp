@@ -1,8 +1,8 @@
-#include "target_texts.h"
+#include "fetchrun/app/target_texts.h"
 
-#include "fetchrun_log.h"
-#include "resource_library.h"
-#include "unique_handle.h"
+#include "fetchrun/transfer/fetchrun_log.h"
+#include "common/resource_library.h"
+#include "common/unique_handle.h"
 
 namespace fetchrun {
 namespace {

@@ -1,7 +1,7 @@
 // The settings URL and the user-visible texts of a target, from the language
 // library beside the program.
 #pragma once
-#include "app_state.h"
+#include "fetchrun/app/app_state.h"
 
 namespace fetchrun {
 

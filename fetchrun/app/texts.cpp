@@ -1,4 +1,4 @@
-#include "texts.h"
+#include "fetchrun/app/texts.h"
 
 namespace fetchrun {
 

@@ -1,4 +1,4 @@
-#include "body_length.h"
+#include "fetchrun/transfer/body_length.h"
 
 namespace fetchrun {
 

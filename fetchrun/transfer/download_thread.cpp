@@ -1,15 +1,15 @@
-#include "download_thread.h"
+#include "fetchrun/transfer/download_thread.h"
 
 #include <wininet.h>
 
 #include <cstdarg>
 #include <vector>
 
-#include "body_length.h"
-#include "hash_text.h"
-#include "hash_thread.h"
-#include "unique_handle.h"
-#include "wide_format.h"
+#include "fetchrun/transfer/body_length.h"
+#include "fetchrun/transfer/hash_text.h"
+#include "fetchrun/transfer/hash_thread.h"
+#include "common/unique_handle.h"
+#include "common/wide_format.h"
 
 namespace fetchrun {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "thread_base.h"
+#include "fetchrun/transfer/thread_base.h"
 
 namespace fetchrun {
 

@@ -1,12 +1,12 @@
-#include "fetchrun_log.h"
+#include "fetchrun/transfer/fetchrun_log.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
 #include <string>
 
-#include "companion.h"
-#include "log_format.h"
+#include "common/companion.h"
+#include "fetchrun/transfer/log_format.h"
 
 namespace fetchrun {
 namespace {

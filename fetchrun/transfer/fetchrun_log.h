@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-#include "unique_handle.h"
+#include "common/unique_handle.h"
 
 namespace fetchrun {
 

@@ -1,6 +1,6 @@
-#include "hash_text.h"
+#include "fetchrun/transfer/hash_text.h"
 
-#include "ascii_case.h"
+#include "common/ascii_case.h"
 
 namespace fetchrun {
 

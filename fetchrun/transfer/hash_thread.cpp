@@ -1,11 +1,11 @@
-#include "hash_thread.h"
+#include "fetchrun/transfer/hash_thread.h"
 
 
 #include <cwchar>
 
-#include "hash_text.h"
-#include "signature.h"
-#include "unique_handle.h"
+#include "fetchrun/transfer/hash_text.h"
+#include "common/signature.h"
+#include "common/unique_handle.h"
 
 namespace fetchrun {
 namespace {

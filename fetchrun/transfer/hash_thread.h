@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "thread_base.h"
+#include "fetchrun/transfer/thread_base.h"
 
 namespace fetchrun {
 

@@ -1,4 +1,4 @@
-#include "ini_values.h"
+#include "fetchrun/transfer/ini_values.h"
 
 namespace fetchrun {
 

@@ -1,4 +1,4 @@
-#include "log_format.h"
+#include "fetchrun/transfer/log_format.h"
 
 namespace fetchrun {
 namespace {

@@ -1,10 +1,10 @@
-#include "settings_ini.h"
+#include "fetchrun/transfer/settings_ini.h"
 
 #include <shlwapi.h>
 
 #include <vector>
 
-#include "ini_values.h"
+#include "fetchrun/transfer/ini_values.h"
 
 namespace fetchrun {
 namespace {

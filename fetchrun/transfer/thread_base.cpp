@@ -1,4 +1,4 @@
-#include "thread_base.h"
+#include "fetchrun/transfer/thread_base.h"
 
 #include <process.h>
 

@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "unique_handle.h"
+#include "common/unique_handle.h"
 
 namespace fetchrun {
 

@@ -1,11 +1,11 @@
-#include "verified_file_lock.h"
+#include "fetchrun/transfer/verified_file_lock.h"
 
 #include <vector>
 
-#include "download_thread.h"
-#include "hash_text.h"
-#include "hash_thread.h"
-#include "wide_format.h"
+#include "fetchrun/transfer/download_thread.h"
+#include "fetchrun/transfer/hash_text.h"
+#include "fetchrun/transfer/hash_thread.h"
+#include "common/wide_format.h"
 
 namespace fetchrun {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "unique_handle.h"
+#include "common/unique_handle.h"
 
 namespace fetchrun {
 

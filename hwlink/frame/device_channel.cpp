@@ -1,4 +1,4 @@
-#include "device_channel.h"
+#include "hwlink/frame/device_channel.h"
 
 namespace hwlink {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "status.h"
+#include "hwlink/frame/status.h"
 
 namespace hwlink {
 

@@ -1,12 +1,12 @@
-#include "driver_service.h"
+#include "hwlink/frame/driver_service.h"
 
 #include <windows.h>
 #include <shlwapi.h>
 
-#include "device_channel.h"
-#include "global_block.h"
-#include "hwlink.h"
-#include "unique_handle.h"
+#include "hwlink/frame/device_channel.h"
+#include "hwlink/frame/global_block.h"
+#include "hwlink/hwlink.h"
+#include "common/unique_handle.h"
 
 namespace hwlink {
 

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "status.h"
+#include "hwlink/frame/status.h"
 
 namespace hwlink {
 

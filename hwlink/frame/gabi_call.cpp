@@ -1,8 +1,8 @@
-#include "gabi_call.h"
+#include "hwlink/frame/gabi_call.h"
 
-#include "gabi_layout.h"
-#include "global_block.h"
-#include "hwlink.h"
+#include "hwlink/frame/gabi_layout.h"
+#include "hwlink/frame/global_block.h"
+#include "hwlink/hwlink.h"
 
 namespace hwlink {
 

@@ -4,9 +4,9 @@
 #pragma once
 #include <cstdint>
 
-#include "bytes.h"
-#include "device_channel.h"
-#include "status.h"
+#include "hwlink/frame/bytes.h"
+#include "hwlink/frame/device_channel.h"
+#include "hwlink/frame/status.h"
 
 namespace hwlink {
 

@@ -1,4 +1,4 @@
-#include "gabi_layout.h"
+#include "hwlink/frame/gabi_layout.h"
 
 namespace hwlink::gabi {
 

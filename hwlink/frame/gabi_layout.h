@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "bytes.h"
+#include "hwlink/frame/bytes.h"
 
 namespace hwlink::gabi {
 

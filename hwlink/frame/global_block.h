@@ -5,9 +5,9 @@
 
 #include <cstddef>
 
-#include "bytes.h"
-#include "status.h"
-#include "unique_handle.h"
+#include "hwlink/frame/bytes.h"
+#include "hwlink/frame/status.h"
+#include "common/unique_handle.h"
 
 namespace hwlink {
 

@@ -1,7 +1,7 @@
-#include "service_call.h"
+#include "hwlink/frame/service_call.h"
 
-#include "gabi_call.h"
-#include "global_block.h"
+#include "hwlink/frame/gabi_call.h"
+#include "hwlink/frame/global_block.h"
 
 namespace hwlink {
 

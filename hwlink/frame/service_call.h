@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "bytes.h"
-#include "gabi_layout.h"
-#include "status.h"
+#include "hwlink/frame/bytes.h"
+#include "hwlink/frame/gabi_layout.h"
+#include "hwlink/frame/status.h"
 
 namespace hwlink {
 

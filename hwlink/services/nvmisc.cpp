@@ -1,8 +1,8 @@
 // NVMISC: the firmware's miscellaneous platform services (GABI class 0x8001). Each
 // export is one run of the service call sequence with one function number.
-#include "frame/gabi_layout.h"
-#include "frame/service_call.h"
-#include "hwlink.h"
+#include "hwlink/frame/gabi_layout.h"
+#include "hwlink/frame/service_call.h"
+#include "hwlink/hwlink.h"
 
 namespace hwlink {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "smbios_table.h"
+#include "cellwise/identify/smbios_table.h"
 
 namespace {
 

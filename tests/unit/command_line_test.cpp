@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "lang_guard.h"
-#include "start_fetchrun.h"
+#include "cellwise/check/command_line.h"
+#include "cellwise/check/lang_guard.h"
+#include "cellwise/check/start_fetchrun.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "csv_report.h"
+#include "cellwise/report/csv_report.h"
 
 namespace {
 

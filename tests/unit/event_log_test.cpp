@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "battery_query.h"
-#include "event_log.h"
+#include "cellwise/identify/battery_query.h"
+#include "cellwise/report/event_log.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "fetch_dialog.h"
-#include "fetchrun_test_files.h"
-#include "run_update.h"
+#include "fetchrun/app/fetch_dialog.h"
+#include "tests/unit/fetchrun_test_files.h"
+#include "fetchrun/app/run_update.h"
 
 namespace fetchrun {
 namespace {

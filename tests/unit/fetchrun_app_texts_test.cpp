@@ -2,7 +2,7 @@
 // made of strings 115 and 116, and the URL hash mode publishes.
 #include <gtest/gtest.h>
 
-#include "texts.h"
+#include "fetchrun/app/texts.h"
 
 namespace fetchrun {
 namespace {

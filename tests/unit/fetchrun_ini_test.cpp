@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "fetchrun_test_files.h"
-#include "settings_ini.h"
+#include "tests/unit/fetchrun_test_files.h"
+#include "fetchrun/transfer/settings_ini.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "companion.h"
-#include "download_thread.h"
-#include "fetchrun_test_files.h"
-#include "hash_text.h"
-#include "hash_thread.h"
-#include "run_update.h"
-#include "verified_file_lock.h"
+#include "common/companion.h"
+#include "fetchrun/transfer/download_thread.h"
+#include "tests/unit/fetchrun_test_files.h"
+#include "fetchrun/transfer/hash_text.h"
+#include "fetchrun/transfer/hash_thread.h"
+#include "fetchrun/app/run_update.h"
+#include "fetchrun/transfer/verified_file_lock.h"
 
 namespace {
 

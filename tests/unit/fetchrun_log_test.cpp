@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "fetchrun_log.h"
-#include "fetchrun_test_files.h"
-#include "log_format.h"
+#include "fetchrun/transfer/fetchrun_log.h"
+#include "tests/unit/fetchrun_test_files.h"
+#include "fetchrun/transfer/log_format.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "body_length.h"
-#include "hash_text.h"
-#include "ini_values.h"
-#include "log_format.h"
+#include "fetchrun/transfer/body_length.h"
+#include "fetchrun/transfer/hash_text.h"
+#include "fetchrun/transfer/ini_values.h"
+#include "fetchrun/transfer/log_format.h"
 
 namespace {
 

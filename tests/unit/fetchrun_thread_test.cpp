@@ -9,10 +9,10 @@
 #include <atomic>
 #include <string>
 
-#include "companion.h"
-#include "download_thread.h"
-#include "fetchrun_test_files.h"
-#include "hash_thread.h"
+#include "common/companion.h"
+#include "fetchrun/transfer/download_thread.h"
+#include "tests/unit/fetchrun_test_files.h"
+#include "fetchrun/transfer/hash_thread.h"
 
 namespace {
 

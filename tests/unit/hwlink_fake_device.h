@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "device_channel.h"
-#include "hwlink.h"
+#include "hwlink/frame/device_channel.h"
+#include "hwlink/hwlink.h"
 
 namespace hwtest {
 

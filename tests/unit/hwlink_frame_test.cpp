@@ -2,9 +2,9 @@
 // driver version comparison, and the device channel's open/close rule.
 #include <gtest/gtest.h>
 
-#include "driver_service.h"
-#include "gabi_layout.h"
-#include "hwlink_fake_device.h"
+#include "hwlink/frame/driver_service.h"
+#include "hwlink/frame/gabi_layout.h"
+#include "tests/unit/hwlink_fake_device.h"
 
 using hwlink::Bytes;
 namespace gabi = hwlink::gabi;

@@ -2,7 +2,7 @@
 // enter/exit exports, against the fake device's firmware model.
 #include <gtest/gtest.h>
 
-#include "hwlink_fake_device.h"
+#include "tests/unit/hwlink_fake_device.h"
 
 namespace status = hwlink::status;
 namespace ioctl = hwlink::ioctl;

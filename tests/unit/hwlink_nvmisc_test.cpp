@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "hwlink_fake_device.h"
-#include "service_call.h"
+#include "tests/unit/hwlink_fake_device.h"
+#include "hwlink/frame/service_call.h"
 
 namespace status = hwlink::status;
 using hwtest::Block;

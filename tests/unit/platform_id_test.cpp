@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "companion.h"
-#include "platform_id.h"
+#include "common/companion.h"
+#include "cellwise/identify/platform_id.h"
 
 namespace {
 

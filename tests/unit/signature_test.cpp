@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "companion.h"
-#include "signature.h"
-#include "unique_handle.h"
+#include "common/companion.h"
+#include "common/signature.h"
+#include "common/unique_handle.h"
 
 namespace {
 

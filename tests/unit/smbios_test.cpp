@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "event_log.h"
-#include "smbios_batteries.h"
-#include "smbios_table.h"
+#include "cellwise/report/event_log.h"
+#include "cellwise/identify/smbios_batteries.h"
+#include "cellwise/identify/smbios_table.h"
 
 namespace {
 

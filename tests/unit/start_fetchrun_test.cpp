@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "companion.h"
-#include "start_fetchrun.h"
+#include "common/companion.h"
+#include "cellwise/check/start_fetchrun.h"
 
 namespace {
 

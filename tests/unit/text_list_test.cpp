@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "text_list.h"
+#include "common/text_list.h"
 
 using cw::LineList;
 using cw::Pair;

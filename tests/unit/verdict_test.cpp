@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "verdict.h"
+#include "cellwise/check/verdict.h"
 
 namespace {
 

@@ -21,11 +21,11 @@
 #include <memory>
 #include <string>
 
-#include "download_thread.h"
-#include "hash_thread.h"
-#include "settings_ini.h"
+#include "fetchrun/transfer/download_thread.h"
+#include "fetchrun/transfer/hash_thread.h"
+#include "fetchrun/transfer/settings_ini.h"
 
-#include "utf8.h"
+#include "tests/sim/utf8.h"
 
 namespace {
 

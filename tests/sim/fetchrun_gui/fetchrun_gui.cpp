@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "utf8.h"
+#include "tests/sim/utf8.h"
 
 namespace {
 

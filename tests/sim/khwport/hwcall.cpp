@@ -29,9 +29,9 @@
 #include <thread>
 #include <vector>
 
-#include "hwlink.h"
-#include "khwport_sim.h"
-#include "unique_handle.h"
+#include "hwlink/hwlink.h"
+#include "tests/sim/khwport/khwport_sim.h"
+#include "common/unique_handle.h"
 
 namespace {
 

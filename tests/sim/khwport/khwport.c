@@ -15,7 +15,7 @@
  * Requests are handled one at a time, as the scenarios send them. */
 #include <ddk/wdm.h>
 
-#include "khwport_sim.h"
+#include "tests/sim/khwport/khwport_sim.h"
 
 #define POOL_TAG 0x5357484Bu /* 'KHWS' */
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "utf8.h"
+#include "tests/sim/utf8.h"
 
 int wmain() {
     wchar_t self[MAX_PATH];

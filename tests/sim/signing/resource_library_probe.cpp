@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "resource_library.h"
-#include "unique_handle.h"
+#include "common/resource_library.h"
+#include "common/unique_handle.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return 2;
