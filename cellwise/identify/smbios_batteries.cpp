@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <utility>
 
 #include "cellwise/report/event_log.h"
@@ -42,12 +41,10 @@ public:
         const std::vector<std::uint8_t> bytes = FetchSized([](void* buffer, DWORD size) {
             return EnumSystemFirmwareTables(kRawSmbiosProvider, buffer, size);
         });
-        std::vector<std::uint32_t> ids(bytes.size() / sizeof(DWORD));
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-            DWORD id = 0;
-            std::memcpy(&id, bytes.data() + i * sizeof(DWORD), sizeof(DWORD));
-            ids[i] = id;
-        }
+        const ByteReader reader(bytes.data(), bytes.size());
+        std::vector<std::uint32_t> ids;
+        std::uint32_t id = 0;
+        for (std::size_t at = 0; reader.Get32(at, id); at += sizeof(id)) ids.push_back(id);
         return ids;
     }
 

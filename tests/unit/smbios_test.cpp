@@ -144,7 +144,7 @@ public:
     GuardedBytes& operator=(const GuardedBytes&) = delete;
 
     bool ok() const { return ok_; }
-    cw::SmbiosSpan Span() const { return cw::SmbiosSpan(data_, size_); }
+    cw::ByteReader Span() const { return cw::ByteReader(data_, size_); }
 
 private:
     std::uint8_t* base_ = nullptr;
@@ -154,7 +154,7 @@ private:
 };
 
 // Every battery of one table, walked with the per-table functions.
-cw::BatteryList WalkOneTable(cw::SmbiosSpan table, std::size_t* structures = nullptr) {
+cw::BatteryList WalkOneTable(cw::ByteReader table, std::size_t* structures = nullptr) {
     cw::BatteryList found;
     std::size_t offset = 0, count = 0;
     for (bool more = cw::FirstSmbiosStructure(table, offset); more;
