@@ -2,7 +2,7 @@
 
 #include <objbase.h>
 
-#include "cellwise/report/utf16_file.h"
+#include "common/utf16_file.h"
 #include "common/wide_format.h"
 
 namespace cw {
@@ -48,7 +48,8 @@ std::wstring FormatCsvLine(const SYSTEMTIME& time, int result, const ProductIden
 
 bool WriteCsvReport(const wchar_t* path, int result, const BatteryList& batteries) {
     ComApartment com;
-    unique_file file = OpenUtf16ForAppend(path);
+    // Held only for this call: others may read or delete it, never write to it.
+    unique_file file = OpenUtf16ForAppend(path, FILE_SHARE_READ | FILE_SHARE_DELETE, Utf16Mark::Rewrite);
     if (!file) return false;
 
     SYSTEMTIME now;

@@ -1,6 +1,6 @@
 #include "cellwise/report/event_log.h"
 
-#include "cellwise/report/utf16_file.h"
+#include "common/utf16_file.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -34,7 +34,8 @@ EventLog& EventLog::Instance() {
 
 bool EventLog::Open(const wchar_t* path) {
     file_.reset();  // the file is held without write sharing: let go before reopening
-    file_ = OpenUtf16ForAppend(path);
+    // Others may read or delete the log while it is open, never write to it.
+    file_ = OpenUtf16ForAppend(path, FILE_SHARE_READ | FILE_SHARE_DELETE, Utf16Mark::Rewrite);
     return static_cast<bool>(file_);
 }
 
