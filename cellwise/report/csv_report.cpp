@@ -8,7 +8,6 @@
 namespace cw {
 namespace {
 
-constexpr wchar_t kTimeFormat[] = L"%04u/%02u/%02u %02u:%02u:%02u.%03u";
 constexpr wchar_t kResultFormat[] = L", %d";
 constexpr wchar_t kPairFormat[] = L", %s, %s";
 constexpr wchar_t kLineEnd[] = L"\r\n";
@@ -34,10 +33,9 @@ private:
 
 }  // namespace
 
-std::wstring FormatCsvLine(const SYSTEMTIME& time, int result, const ProductIdentity& product,
+std::wstring FormatCsvLine(const TimeStamp& time, int result, const ProductIdentity& product,
                            const BatteryList& batteries) {
-    std::wstring line = FormatText(kTimeFormat, time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
-                                   time.wSecond, time.wMilliseconds);
+    std::wstring line = FormatDateTimeMs(time);
     line += FormatText(kResultFormat, result);
     line += FormatText(kPairFormat, product.name.c_str(), product.identifyingNumber.c_str());
     for (const BatteryRecord& battery : batteries) {
@@ -51,10 +49,7 @@ bool WriteCsvReport(const wchar_t* path, int result, const BatteryList& batterie
     // Held only for this call: others may read or delete it, never write to it.
     unique_file file = OpenUtf16ForAppend(path, FILE_SHARE_READ | FILE_SHARE_DELETE, Utf16Mark::Rewrite);
     if (!file) return false;
-
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return WriteUtf16(file.get(), FormatCsvLine(now, result, ReadProductIdentity(), batteries));
+    return WriteUtf16(file.get(), FormatCsvLine(LocalTimeStamp(), result, ReadProductIdentity(), batteries));
 }
 
 }  // namespace cw

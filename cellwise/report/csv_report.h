@@ -6,11 +6,12 @@
 
 #include "cellwise/identify/battery_record.h"
 #include "cellwise/report/product_identity.h"
+#include "common/time_stamp.h"
 
 namespace cw {
 
 // The whole line, CR LF included: fields joined by ", ", nothing quoted.
-std::wstring FormatCsvLine(const SYSTEMTIME& time, int result, const ProductIdentity& product,
+std::wstring FormatCsvLine(const TimeStamp& time, int result, const ProductIdentity& product,
                            const BatteryList& batteries);
 
 // Appends one line to `path` (created with a byte order mark when missing);

@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <string>
 
+#include "common/time_stamp.h"
 #include "common/unique_handle.h"
 #include "common/wide_format.h"
 
@@ -19,7 +20,7 @@ enum class EventKind : int { Success = 0, Error = 1, Warning = 2, Information = 
 const wchar_t* EventKindWord(int kind);
 
 // One whole record, time stamp first, ready to be written as UTF-16LE.
-std::wstring FormatEventRecord(const SYSTEMTIME& time, int kind, int id, const std::wstring& text);
+std::wstring FormatEventRecord(const TimeStamp& time, int kind, int id, const std::wstring& text);
 
 class EventLog {
 public:

@@ -32,19 +32,6 @@ const std::wstring& OwnLockName() {
     return name;
 }
 
-LogTime LocalNow() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    LogTime time;
-    time.year = now.wYear;
-    time.month = now.wMonth;
-    time.day = now.wDay;
-    time.hour = now.wHour;
-    time.minute = now.wMinute;
-    time.second = now.wSecond;
-    return time;
-}
-
 // Write failures are ignored: logging never changes how a run ends.
 void WriteText(const wchar_t* text, std::size_t length) { cw::WriteUtf16(LogFile().get(), text, length); }
 
@@ -117,14 +104,14 @@ void LogHeader() {
     if (!IsLogOpen()) return;
     CLogOutCollision lock;
     lock.Lock();
-    WriteText(FormatLogBanner(kLogProgramName, LocalNow()) + kLineEnd);
+    WriteText(FormatLogBanner(kLogProgramName, cw::LocalTimeStamp()) + kLineEnd);
 }
 
 void LogLine(const wchar_t* text) {
     if (!IsLogOpen()) return;
     CLogOutCollision lock;
     lock.Lock();
-    WriteText(FormatLogPrefix(LocalNow()));
+    WriteText(FormatLogPrefix(cw::LocalTimeStamp()));
     if (text) WriteText(text, wcslen(text));
     WriteText(kLineEnd, 2);
 }

@@ -51,8 +51,7 @@ std::wstring WithoutTimes(std::wstring text) {
 }  // namespace
 
 TEST(EventRecord, HasTheExactLayout) {
-    SYSTEMTIME t = {};
-    t.wYear = 2024; t.wMonth = 5; t.wDay = 1; t.wHour = 9; t.wMinute = 3; t.wSecond = 7; t.wMilliseconds = 42;
+    const cw::TimeStamp t{2024, 5, 1, 9, 3, 7, 42};
     EXPECT_EQ(cw::FormatEventRecord(t, 3, 1, L"result=0"),
               L"---\r\n2024/05/01 09:03:07.042, INFORMATION, id=1\r\nresult=0\r\n");
     EXPECT_EQ(cw::FormatEventRecord(t, 1, -10, L"a\r\n"), L"---\r\n2024/05/01 09:03:07.042, ERROR, id=-10\r\na\r\n\r\n");
