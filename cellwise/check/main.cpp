@@ -33,7 +33,7 @@ int RunCellwise() {
 
     cw::BatteryList batteries;
     const int result = cw::RunCheck(settings, batteries);
-    cw::EventLog::Instance().Write(cw::EventKind::Information, 1, L"result=%d", result);
+    cw::EventLog::Instance().Write(cw::EventKind::Information, cw::kResultEvent, L"result=%d", result);
     if (parser.Present(cw::option::kLogCsv)) cw::WriteCsvReport(parser.Value(cw::option::kLogCsv).c_str(), result, batteries);
     return result;
 }

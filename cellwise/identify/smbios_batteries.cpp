@@ -4,8 +4,6 @@
 
 #include <utility>
 
-#include "cellwise/report/event_log.h"
-
 namespace cw {
 
 namespace {
@@ -15,7 +13,6 @@ constexpr DWORD kRawSmbiosProvider =
     (DWORD{'R'} << 24) | (DWORD{'S'} << 16) | (DWORD{'M'} << 8) | DWORD{'B'};
 
 constexpr wchar_t kSmbiosBatteryEvent[] = L"SMBIOS battery\r\n Name:%s\r\n Manufacturer:%s\r\n Serial:%s\r\n";
-constexpr int kBatteryIdentityEvent = 20;
 
 // Both firmware table calls report the size they need when given no buffer, and
 // again when the data grew between the two calls.
@@ -57,22 +54,22 @@ public:
 
 }  // namespace
 
-BatteryList ReadSmbiosBatteries(FirmwareTableSource& source) {
+BatteryList ReadSmbiosBatteries(FirmwareTableSource& source, EventSink& events) {
     BatteryList batteries;
     SmbiosTableReader reader(source);
     for (bool more = reader.Open(); more; more = reader.Next()) {
         BatteryRecord record;
         if (!ReadPortableBattery(reader.Current(), record)) continue;
-        EventLog::Instance().Write(EventKind::Information, kBatteryIdentityEvent, kSmbiosBatteryEvent,
-                                   record.name.c_str(), record.manufacturer.c_str(), record.serial.c_str());
+        events.Write(EventKind::Information, kBatteryIdentityEvent, kSmbiosBatteryEvent, record.name.c_str(),
+                     record.manufacturer.c_str(), record.serial.c_str());
         batteries.push_back(std::move(record));
     }
     return batteries;
 }
 
-BatteryList ReadSmbiosBatteries() {
+BatteryList ReadSmbiosBatteries(EventSink& events) {
     FirmwareTables tables;
-    return ReadSmbiosBatteries(tables);
+    return ReadSmbiosBatteries(tables, events);
 }
 
 }  // namespace cw

@@ -36,11 +36,7 @@ bool EventLog::Open(const wchar_t* path) {
     return static_cast<bool>(file_);
 }
 
-void EventLog::Write(EventKind kind, int id, const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const std::wstring text = FormatTextV(format, args);
-    va_end(args);
+void EventLog::Record(EventKind kind, int id, const std::wstring& text) {
     if (!file_) return;
 
     // A lost record is not reported: logging never changes how a run ends.
