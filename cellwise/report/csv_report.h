@@ -15,7 +15,8 @@ std::wstring FormatCsvLine(const TimeStamp& time, int result, const ProductIdent
                            const BatteryList& batteries);
 
 // Appends one line to `path` (created with a byte order mark when missing);
-// false when nothing was written.
+// false when nothing was written. The calling thread must have initialised COM
+// (the product identity comes from WMI).
 bool WriteCsvReport(const wchar_t* path, int result, const BatteryList& batteries);
 
 }  // namespace cw
