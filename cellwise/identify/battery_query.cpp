@@ -7,8 +7,8 @@
 #include <cwctype>
 #include <vector>
 
-#include "cellwise/identify/smbios_batteries.h"
 #include "cellwise/events.h"
+#include "cellwise/identify/smbios_batteries.h"
 #include "common/unique_handle.h"
 
 namespace cw {
