@@ -1,5 +1,7 @@
 #include "common/utf16_file.h"
 
+#include "common/busy_retry.h"
+
 namespace cw {
 namespace {
 
@@ -9,21 +11,20 @@ bool WriteByteOrderMark(HANDLE file) { return WriteUtf16(file, &kByteOrderMark, 
 
 }  // namespace
 
-unique_file OpenUtf16ForAppend(const wchar_t* path, DWORD share, Utf16Mark mark) {
-    unique_file file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+unique_file OpenUtf16ForAppend(const wchar_t* path, DWORD share, DWORD busyWaitMs) {
+    BusyRetry retry(busyWaitMs);
+    unique_file file;
+    do {
+        file.reset(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    } while (!file && retry.PauseAfter(GetLastError()));
     if (!file) return file;
+
     LARGE_INTEGER zero = {};
-    bool marked = false;
-    if (mark == Utf16Mark::Rewrite) {
-        marked = SetFilePointerEx(file.get(), zero, nullptr, FILE_BEGIN) && WriteByteOrderMark(file.get()) &&
-                 SetFilePointerEx(file.get(), zero, nullptr, FILE_END);
-    } else {
-        LARGE_INTEGER end = {};
-        marked = SetFilePointerEx(file.get(), zero, &end, FILE_END) &&
-                 (end.QuadPart != 0 || WriteByteOrderMark(file.get()));
+    LARGE_INTEGER end = {};
+    if (!SetFilePointerEx(file.get(), zero, &end, FILE_END) || (end.QuadPart == 0 && !WriteByteOrderMark(file.get()))) {
+        file.reset();
     }
-    if (!marked) file.reset();
     return file;
 }
 

@@ -10,16 +10,14 @@
 
 namespace cw {
 
-// When an opened file gets its byte order mark.
-enum class Utf16Mark {
-    Rewrite,  // at offset 0 on every open, also over an older file's first two bytes
-    IfEmpty,  // only into a new or empty file
-};
-
-// Opens or creates `path` for reading and writing with the sharing `share`, marks
-// it as `mark` says and positions it at the end for appending. An invalid handle
-// when the file cannot be opened, marked or positioned.
-unique_file OpenUtf16ForAppend(const wchar_t* path, DWORD share, Utf16Mark mark);
+// Opens or creates `path` for reading and writing with the sharing `share` and
+// positions it at the end for appending. Only a new or empty file gets the byte
+// order mark: the bytes of any other file stay as they are (a file these programs
+// wrote already begins with FF FE). While another process holds the file, the open
+// is tried again after short random pauses for up to `busyWaitMs` in all. An
+// invalid handle, with the last error of the failing call, when the file cannot be
+// opened, marked or positioned.
+unique_file OpenUtf16ForAppend(const wchar_t* path, DWORD share, DWORD busyWaitMs = 0);
 
 // Creates `path` anew (an older file is replaced), unshared, holding only the byte
 // order mark. An invalid handle, with the last error of the failing call, when it

@@ -7,22 +7,19 @@
 #include <string>
 
 #include "cellwise/events.h"
-#include "common/time_stamp.h"
+#include "cellwise/report/report_text.h"
 #include "common/unique_handle.h"
 
 namespace cw {
-
-// The word a kind is written as; empty for values outside the table.
-const wchar_t* EventKindWord(int kind);
-
-// One whole record, time stamp first, ready to be written as UTF-16LE.
-std::wstring FormatEventRecord(const TimeStamp& time, int kind, int id, const std::wstring& text);
 
 // The process-wide log; Write (from EventSink) formats and appends one record.
 class EventLog final : public EventSink {
 public:
     static EventLog& Instance();
 
+    // Opens or creates the file for appending, held against other writers until
+    // the process ends. A log that another run holds is waited for (up to
+    // kBusyFileWaitMs); false when it cannot be had, and the run goes on without.
     bool Open(const wchar_t* path);
 
 private:

@@ -92,7 +92,7 @@ bool OpenLog(const wchar_t* path) {
     cw::unique_file& log = LogFile();
     if (log || !path || !*path) return static_cast<bool>(log);
     // Unshared: the lines of other runs wait for the lock, not for the file.
-    log = cw::OpenUtf16ForAppend(path, 0, cw::Utf16Mark::IfEmpty);
+    log = cw::OpenUtf16ForAppend(path, 0);
     return static_cast<bool>(log);
 }
 

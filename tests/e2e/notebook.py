@@ -196,13 +196,12 @@ def parse_records(data: bytes) -> List[Event]:
 
 
 def parse_log(data: bytes, old: bytes = b"") -> List[Event]:
-    """Events of a log file that held `old` before the run (a missing file: b"")."""
-    if data[:2] != b"\xff\xfe":
-        raise AssertionError("log does not begin with FF FE: %r" % data[:8])
-    kept = max(len(old), 2)
-    if data[2:kept] != old[2:]:
-        raise AssertionError("earlier content was not kept")
-    return parse_records(data[kept:])
+    """Events of a log file that held `old` before the run (a missing file: b""). A new
+    or empty file gets the byte order mark first; an existing one keeps its bytes."""
+    start = old or b"\xff\xfe"
+    if data[:len(start)] != start:
+        raise AssertionError("log does not begin with %r: %r" % (start[:8], data[:8]))
+    return parse_records(data[len(start):])
 
 
 # --------------------------------------------------------------------------

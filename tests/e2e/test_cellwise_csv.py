@@ -41,12 +41,12 @@ class CsvReport(unittest.TestCase):
         self.assertEqual(self.run_csv(none, batteries=[]), nb.EXIT_NO_BATTERY)
         self.assertRegex("".join(lines(none.path("report.csv").read_bytes())), "^%s, 4, %s\r\n$" % (TIME, PRODUCT))
 
-    def test_an_existing_file_gets_the_mark_over_its_first_bytes_and_the_line_at_its_end(self):
+    def test_an_existing_file_keeps_its_bytes_and_gets_the_line_at_its_end(self):
         scenario = nb.Scenario(self)
         scenario.path("report.csv").write_bytes(b"ABcd")
         self.assertEqual(self.run_csv(scenario, batteries=[nb.NON_TARGET]), nb.EXIT_NO_TARGET)
         data = scenario.path("report.csv").read_bytes()
-        self.assertEqual(data[:4], b"\xff\xfecd")
+        self.assertEqual(data[:4], b"ABcd")
         self.assertRegex(data[4:].decode("utf-16-le"), "^%s, 1, %s, NRV-BP41A, 2307Z110000Z\r\n$" % (TIME, PRODUCT))
 
     def test_runs_stopped_before_the_check_write_no_line(self):

@@ -1,5 +1,6 @@
-"""The event log file byte for byte: byte order mark at offset 0, records appended
-after whatever the file held, the record format, and runs without a usable log."""
+"""The event log file byte for byte: a new or empty file starts with the byte order
+mark, an existing one keeps its bytes and gets the records after them; the record
+format; and runs without a usable log."""
 import unittest
 
 from notebook import (EXIT_LANGUAGE, EXIT_NO_BATTERY, EXIT_TARGET, INFORMATION, TARGET, CellwiseCase, Notebook,
@@ -18,12 +19,12 @@ class LogFile(CellwiseCase, unittest.TestCase):
         return scenario.run("-silent", "-log", scenario.dos("event.log"), *args, batteries=list(batteries))
 
     def assertRecords(self, data: bytes, old: bytes, expected, run):
-        """data == BOM + old[2:] + the expected records, with the stamps the run wrote."""
+        """data == the old bytes (BOM for none) + the expected records, with the stamps the run wrote."""
         events = parse_log(data, old)
         self.assertEvents(events, expected)
         self.assertStampsWithin(events, run)
         records = b"".join(format_record(e.raw_stamp, *key) for e, key in zip(events, expected))
-        self.assertEqual(data, BOM + old[2:] + records)
+        self.assertEqual(data, (old or BOM) + records)
 
     def test_new_file(self):
         scenario = self.scenario()
