@@ -32,6 +32,8 @@ public:
         va_end(args);
         Record(kind, id, text);
     }
+    // Records one event whose text is complete as it is (no formatting).
+    void WriteText(EventKind kind, int id, const std::wstring& text) { Record(kind, id, text); }
 
 protected:
     virtual void Record(EventKind kind, int id, const std::wstring& text) = 0;

@@ -3,6 +3,17 @@
 #include <softpub.h>
 
 namespace cw {
+namespace {
+
+WinVerifyTrustCall g_winVerifyTrust = nullptr;
+
+}  // namespace
+
+WinVerifyTrustCall UseWinVerifyTrust(WinVerifyTrustCall call) {
+    const WinVerifyTrustCall previous = g_winVerifyTrust;
+    g_winVerifyTrust = call;
+    return previous;
+}
 
 LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice, WintrustSize size, HANDLE handle) {
     WINTRUST_FILE_INFO file = {};
@@ -19,7 +30,8 @@ LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice, WintrustSize size,
     data.dwStateAction = 0;  // ignore: no state is kept between calls
 
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-    return WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    const WinVerifyTrustCall verify = g_winVerifyTrust ? g_winVerifyTrust : &WinVerifyTrust;
+    return verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
 }
 
 }  // namespace cw

@@ -38,6 +38,13 @@ static_assert(sizeof(WintrustDataEx) == 52, "i686 WINTRUST_DATA with the setting
 static_assert(sizeof(WINTRUST_FILE_INFO) == 16, "i686 WINTRUST_FILE_INFO");
 #endif
 
+// The trust call: WinVerifyTrust, or what a test puts in its place to see the
+// structures it is handed.
+using WinVerifyTrustCall = LONG(WINAPI*)(HWND window, GUID* action, LPVOID data);
+// Makes `call` (null: WinVerifyTrust) the check of every later VerifyFileSignature;
+// returns the previous one.
+WinVerifyTrustCall UseWinVerifyTrust(WinVerifyTrustCall call);
+
 // Returns WinVerifyTrust's result: 0 only for a valid, trusted signature. With an
 // open `file`, the bytes behind that handle are judged (the path only names them).
 LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice,

@@ -14,7 +14,20 @@
 
 namespace cw {
 
+CheckMachine::~CheckMachine() = default;
+
+BatteryList CheckMachine::Batteries(EventSink& events) { return EnumerateBatteries(events); }
+
+bool CheckMachine::PlatformId(const PairList& platformPairs, std::wstring& platformId) {
+    return GetPlatformId(platformPairs, platformId);
+}
+
 int RunCheck(const RunSettings& settings, BatteryList& batteries) {
+    CheckMachine machine;
+    return RunCheck(settings, batteries, machine);
+}
+
+int RunCheck(const RunSettings& settings, BatteryList& batteries, CheckMachine& machine) {
     batteries.clear();
 
     unique_module library(LoadResourceLibrary(settings.verifySignature, settings.silent));
@@ -30,7 +43,7 @@ int RunCheck(const RunSettings& settings, BatteryList& batteries) {
     const PairList targetPairs = ReadPairList(library.get(), library::kTargetPairs);
     const PairList platformPairs = ReadPairList(library.get(), library::kPlatformPairs);
 
-    const BatteryList found = EnumerateBatteries(EventLog::Instance());
+    const BatteryList found = machine.Batteries(EventLog::Instance());
     if (found.empty()) {
         if (!settings.viewTarget) ShowMessage(settings, library.get(), library::kNoBatteryText, 0);
         return kNoBattery;
@@ -39,7 +52,7 @@ int RunCheck(const RunSettings& settings, BatteryList& batteries) {
 
     CheckOutcome outcome = DecideOutcome(targetNames, serialBounds, targetPairs, batteries);
     // A machine not listed, or any missing piece on the way, leaves platformId empty.
-    GetPlatformId(platformPairs, outcome.platformId);
+    machine.PlatformId(platformPairs, outcome.platformId);
     outcome.fetchrunDebug = settings.fetchrunDebug;
     // The result dialogs take the outcome once they are in place.
 

@@ -5,6 +5,17 @@
 #include "common/resource_library.h"
 
 namespace cw {
+namespace {
+
+MessageBoxCall g_messageBox = nullptr;
+
+}  // namespace
+
+MessageBoxCall UseMessageBox(MessageBoxCall call) {
+    const MessageBoxCall previous = g_messageBox;
+    g_messageBox = call;
+    return previous;
+}
 
 int ShowMessage(const RunSettings& settings, HMODULE module, UINT stringId, UINT style) {
     const std::wstring caption = LoadLibraryString(GetModuleHandleW(nullptr), IDS_APP_CAPTION);
@@ -15,7 +26,8 @@ int ShowMessage(const RunSettings& settings, HMODULE module, UINT stringId, UINT
     EventLog::Instance().Write(kind, static_cast<int>(stringId), L"%s", text.c_str());
 
     if (settings.silent) return IDOK;
-    return MessageBoxW(nullptr, text.c_str(), caption.c_str(), style);
+    const MessageBoxCall show = g_messageBox ? g_messageBox : &MessageBoxW;
+    return show(nullptr, text.c_str(), caption.c_str(), style);
 }
 
 }  // namespace cw

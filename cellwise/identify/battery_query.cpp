@@ -9,6 +9,7 @@
 
 #include "cellwise/events.h"
 #include "cellwise/identify/smbios_batteries.h"
+#include "cellwise/identify/smbios_firmware.h"
 #include "common/unique_handle.h"
 
 namespace cw {
@@ -42,36 +43,6 @@ static_assert(sizeof(BATTERY_QUERY_INFORMATION) == 12, "tag, level, rate");
 #if defined(__i386__)
 static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "i686 fixed part of the detail record");
 #endif
-
-// Queries one interface; true when its path could be opened.
-bool QueryInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData, EventSink& events,
-                    BatteryList& batteries, bool& needSmbios) {
-    DWORD size = 0;
-    if (SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, nullptr, 0, &size, nullptr) ||
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) {
-        return false;
-    }
-    std::vector<unsigned char> buffer(size);
-    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-    if (!SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, detail, size, nullptr, nullptr)) return false;
-
-    unique_file device(CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!device) return false;
-
-    BatteryRecord record = QueryBattery(device.get(), events);
-    events.Write(EventKind::Information, kBatteryIdentityEvent, kDeviceIdentityFormat, record.name.c_str(),
-                 record.manufacturer.c_str(), record.serial.c_str(), detail->DevicePath);
-    if (!IsUsableSerial(record.serial)) {
-        events.Write(EventKind::Error, kBatteryQueryFailedEvent, L"%s", kEmptySerialText);
-        needSmbios = true;
-    } else if (record.valid) {
-        batteries.push_back(std::move(record));
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -115,24 +86,72 @@ BatteryRecord QueryBattery(HANDLE device, EventSink& events) {
     return record;
 }
 
-BatteryList EnumerateBatteries(EventSink& events) {
-    BatteryList batteries;
-    unique_devinfo set(SetupDiGetClassDevsW(&kBatteryClass, nullptr, nullptr,
-                                            DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-    if (!set) return batteries;
+BatteryDeviceSource::~BatteryDeviceSource() = default;
 
-    bool needSmbios = false;
-    for (DWORD index = 0;; ++index) {
+SystemBatteryDevices::SystemBatteryDevices(EventSink& events)
+    : events_(events),
+      set_(SetupDiGetClassDevsW(&kBatteryClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {}
+
+bool SystemBatteryDevices::Next(BatteryRecord& record, std::wstring& path) {
+    if (!set_) return false;
+    for (;;) {
         SP_DEVICE_INTERFACE_DATA interfaceData = {};
         interfaceData.cbSize = sizeof(interfaceData);
-        if (!SetupDiEnumDeviceInterfaces(set.get(), nullptr, &kBatteryClass, index, &interfaceData)) break;
-        QueryInterface(set.get(), interfaceData, events, batteries, needSmbios);
-    }
-    set.reset();
+        if (!SetupDiEnumDeviceInterfaces(set_.get(), nullptr, &kBatteryClass, index_, &interfaceData)) {
+            set_.reset();
+            return false;
+        }
+        ++index_;
 
+        DWORD size = 0;
+        if (SetupDiGetDeviceInterfaceDetailW(set_.get(), &interfaceData, nullptr, 0, &size, nullptr) ||
+            GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) {
+            continue;
+        }
+        std::vector<unsigned char> buffer(size);
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
+        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+        if (!SetupDiGetDeviceInterfaceDetailW(set_.get(), &interfaceData, detail, size, nullptr, nullptr)) continue;
+
+        const unique_file device(CreateFileW(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!device) continue;
+        record = QueryBattery(device.get(), events_);
+        path = detail->DevicePath;
+        return true;
+    }
+}
+
+BatteryList EnumerateBatteries(EventSink& events) {
+    SystemBatteryDevices devices(events);
+    SystemFirmwareTables tables;
+    return EnumerateBatteries(devices, tables, events);
+}
+
+BatteryList EnumerateBatteries(BatteryDeviceSource& devices, FirmwareTableSource& tables, EventSink& events) {
+    BatteryList batteries;
+    bool needSmbios = false;
+    BatteryRecord record;
+    std::wstring path;
+    while (devices.Next(record, path)) {
+        events.Write(EventKind::Information, kBatteryIdentityEvent, kDeviceIdentityFormat, record.name.c_str(),
+                     record.manufacturer.c_str(), record.serial.c_str(), path.c_str());
+        if (!IsUsableSerial(record.serial)) {
+            events.Write(EventKind::Error, kBatteryQueryFailedEvent, L"%s", kEmptySerialText);
+            needSmbios = true;
+        } else if (record.valid) {
+            batteries.push_back(std::move(record));
+        }
+        record = BatteryRecord();
+        path.clear();
+    }
+
+    // Once, however many devices lacked a serial; it lists every table battery,
+    // also one already listed from its device.
     if (needSmbios) {
-        BatteryList fromTables = ReadSmbiosBatteries(events);
-        for (BatteryRecord& record : fromTables) batteries.push_back(std::move(record));
+        BatteryList fromTables = ReadSmbiosBatteries(tables, events);
+        for (BatteryRecord& table : fromTables) batteries.push_back(std::move(table));
     }
     return batteries;
 }
