@@ -10,6 +10,7 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 libwine
   googletest
+  clang libclang-rt-14-dev
   xvfb xdotool imagemagick
 )
 

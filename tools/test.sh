@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# The whole test suite: set-up, the i686 product build with its PE checks, then
-# the x86_64 build with the unit tests and end-to-end scenarios under Wine.
+# The whole test suite: set-up, the pure logic built natively under sanitizers
+# (its unit suites and a few seconds of each fuzz target), the i686 product build
+# with its PE checks, then the x86_64 build with the unit tests and end-to-end
+# scenarios under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
+
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native
 
 cmake --preset win32 >/dev/null
 cmake --build --preset win32

@@ -1,14 +1,13 @@
-// Host-native fuzzing of the SMBIOS table walk under AddressSanitizer and UBSan.
-// Built by run_smbios_fuzz.sh, not by CMake: as a libFuzzer target with clang, or
-// with CW_RANDOM_MAIN as a bounded random-input loop with any compiler.
+// Raw SMBIOS tables: the walk over every table, the structures' fields and strings,
+// and the Portable Battery records with their events.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <utility>
 #include <vector>
 
+#include "cellwise/identify/smbios_batteries.h"
 #include "cellwise/identify/smbios_table.h"
+#include "tests/fuzz/fuzz_input.h"
 
 namespace {
 
@@ -30,12 +29,16 @@ public:
     }
 };
 
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::Check;
+
+// Counts the events it is given.
+class CountingSink final : public cw::EventSink {
+public:
+    std::size_t events = 0;
+
+private:
+    void Record(cw::EventKind, int, const std::wstring&) override { ++events; }
+};
 
 void CheckRecord(const cw::BatteryRecord& r) {
     Check(r.valid, "record not valid");
@@ -78,6 +81,11 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     }
     Check(!reader.Next(), "walk restarts after its end");
 
+    CountingSink sink;
+    const cw::BatteryList batteries = cw::ReadSmbiosBatteries(source, sink);
+    Check(sink.events == batteries.size(), "one event per battery");
+    for (const cw::BatteryRecord& record : batteries) CheckRecord(record);
+
     // The whole input as one table, exactly sized.
     const Bytes whole(data, data + size);
     const cw::ByteReader span(whole.data(), whole.size());
@@ -94,27 +102,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RunOne(data, size);
     return 0;
 }
-
-#ifdef CW_RANDOM_MAIN
-// Random inputs biased towards the bytes that steer the walk: lengths, NULs,
-// battery type, string numbers.
-int main(int argc, char** argv) {
-    const long rounds = argc > 1 ? std::atol(argv[1]) : 200000;
-    std::uint64_t state = 0x9E3779B97F4A7C15ull;
-    auto next = [&state]() {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return state;
-    };
-    static const std::uint8_t steering[] = {0, 0, 0, 1, 2, 3, 4, 5, 8, 9, 0x1A, 22, 22, 127, 0xFF, 'A'};
-    for (long i = 0; i < rounds; ++i) {
-        Bytes input(next() % 300);
-        for (std::uint8_t& b : input)
-            b = next() % 2 ? steering[next() % sizeof(steering)] : static_cast<std::uint8_t>(next());
-        RunOne(input.data(), input.size());
-    }
-    std::printf("%ld random inputs, no fault\n", rounds);
-    return 0;
-}
-#endif

@@ -4,8 +4,6 @@
 #include <vector>
 
 #include "cellwise/check/command_line.h"
-#include "cellwise/check/lang_guard.h"
-#include "cellwise/check/start_fetchrun.h"
 
 namespace {
 
@@ -79,28 +77,4 @@ TEST(CommandLine, PrefixSetIsHonoured) {
     EXPECT_FALSE(slashOnly.Parse({L"p", L"-s"}));
     cw::CommandLineParser again(cw::CommandLineParser::Slash, {{cw::OptionKind::Switch, L"s", L"", false}});
     EXPECT_TRUE(again.Parse({L"p", L"/s"}));
-}
-
-TEST(LanguageGuard, ValueIsReadLikeWcstoulBaseZeroAndCutTo16Bits) {
-    EXPECT_EQ(cw::RequestedLanguage(L"1041"), 0x0411);
-    EXPECT_EQ(cw::RequestedLanguage(L"0x0411"), 0x0411);
-    EXPECT_EQ(cw::RequestedLanguage(L"0X411"), 0x0411);
-    EXPECT_EQ(cw::RequestedLanguage(L"02021"), 02021);  // octal
-    EXPECT_EQ(cw::RequestedLanguage(L"0x10411"), 0x0411);
-    EXPECT_EQ(cw::RequestedLanguage(L"  1033xyz"), 1033);
-    EXPECT_EQ(cw::RequestedLanguage(L"abc"), 0);
-    EXPECT_EQ(cw::RequestedLanguage(L""), 0);
-}
-
-TEST(FetchrunCommandLine, QuotesProgramAndTargetAndAddsTheDebugLog) {
-    EXPECT_EQ(cw::BuildFetchrunCommandLine(L"C:\\t\\Fetchrun.exe", L"0x4E560A17-0x00000003", false),
-              L"\"C:\\t\\Fetchrun.exe\" \"/Target:0x4E560A17-0x00000003\"");
-    EXPECT_EQ(cw::BuildFetchrunCommandLine(L"F.exe", L"T", true),
-              L"\"F.exe\" \"/Target:T\" /log:c:\\temp\\Fetchrun.log");
-}
-
-TEST(FetchrunCommandLine, IsCutAtTheBufferLimit) {
-    const std::wstring line = cw::BuildFetchrunCommandLine(L"F.exe", std::wstring(600, L'x'), true);
-    EXPECT_EQ(line.size(), cw::kFetchrunCommandLineMax);
-    EXPECT_EQ(line.substr(0, 18), L"\"F.exe\" \"/Target:x");
 }

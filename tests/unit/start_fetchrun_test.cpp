@@ -45,3 +45,16 @@ TEST(StartFetchrun, StartsOnlyATrustedFetchrunFromTheOwnFolder) {
     DeleteFileW(record.c_str());
     DeleteFileW(fetchrun.c_str());
 }
+
+TEST(FetchrunCommandLine, QuotesProgramAndTargetAndAddsTheDebugLog) {
+    EXPECT_EQ(cw::BuildFetchrunCommandLine(L"C:\\t\\Fetchrun.exe", L"0x4E560A17-0x00000003", false),
+              L"\"C:\\t\\Fetchrun.exe\" \"/Target:0x4E560A17-0x00000003\"");
+    EXPECT_EQ(cw::BuildFetchrunCommandLine(L"F.exe", L"T", true),
+              L"\"F.exe\" \"/Target:T\" /log:c:\\temp\\Fetchrun.log");
+}
+
+TEST(FetchrunCommandLine, IsCutAtTheBufferLimit) {
+    const std::wstring line = cw::BuildFetchrunCommandLine(L"F.exe", std::wstring(600, L'x'), true);
+    EXPECT_EQ(line.size(), cw::kFetchrunCommandLineMax);
+    EXPECT_EQ(line.substr(0, 18), L"\"F.exe\" \"/Target:x");
+}
