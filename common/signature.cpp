@@ -2,18 +2,16 @@
 
 #include <softpub.h>
 
+#include "common/call_seam.h"
+
 namespace cw {
 namespace {
 
-WinVerifyTrustCall g_winVerifyTrust = nullptr;
+CallSeam<WinVerifyTrustCall> g_winVerifyTrust(&WinVerifyTrust);
 
 }  // namespace
 
-WinVerifyTrustCall UseWinVerifyTrust(WinVerifyTrustCall call) {
-    const WinVerifyTrustCall previous = g_winVerifyTrust;
-    g_winVerifyTrust = call;
-    return previous;
-}
+WinVerifyTrustCall UseWinVerifyTrust(WinVerifyTrustCall call) { return g_winVerifyTrust.Use(call); }
 
 LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice, WintrustSize size, HANDLE handle) {
     WINTRUST_FILE_INFO file = {};
@@ -30,8 +28,7 @@ LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice, WintrustSize size,
     data.dwStateAction = 0;  // ignore: no state is kept between calls
 
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-    const WinVerifyTrustCall verify = g_winVerifyTrust ? g_winVerifyTrust : &WinVerifyTrust;
-    return verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    return g_winVerifyTrust.Get()(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
 }
 
 }  // namespace cw

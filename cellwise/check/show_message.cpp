@@ -2,20 +2,17 @@
 
 #include "cellwise/report/event_log.h"
 #include "cellwise/ui/resource.h"
+#include "common/call_seam.h"
 #include "common/resource_library.h"
 
 namespace cw {
 namespace {
 
-MessageBoxCall g_messageBox = nullptr;
+CallSeam<MessageBoxCall> g_messageBox(&MessageBoxW);
 
 }  // namespace
 
-MessageBoxCall UseMessageBox(MessageBoxCall call) {
-    const MessageBoxCall previous = g_messageBox;
-    g_messageBox = call;
-    return previous;
-}
+MessageBoxCall UseMessageBox(MessageBoxCall call) { return g_messageBox.Use(call); }
 
 int ShowMessage(const RunSettings& settings, HMODULE module, UINT stringId, UINT style) {
     const std::wstring caption = LoadLibraryString(GetModuleHandleW(nullptr), IDS_APP_CAPTION);
@@ -26,8 +23,7 @@ int ShowMessage(const RunSettings& settings, HMODULE module, UINT stringId, UINT
     EventLog::Instance().Write(kind, static_cast<int>(stringId), L"%s", text.c_str());
 
     if (settings.silent) return IDOK;
-    const MessageBoxCall show = g_messageBox ? g_messageBox : &MessageBoxW;
-    return show(nullptr, text.c_str(), caption.c_str(), style);
+    return g_messageBox.Get()(nullptr, text.c_str(), caption.c_str(), style);
 }
 
 }  // namespace cw
