@@ -16,7 +16,7 @@ namespace cw {
 int RunCheck(const RunSettings& settings, BatteryList& batteries) {
     batteries.clear();
 
-    unique_module library(LoadResourceLibrary(settings.verifySignature, settings.silent));
+    const ResourceLibrary library = LoadResourceLibrary(settings.verifySignature, settings.silent);
     if (!library) {
         if (!settings.viewTarget) {
             ShowMessage(settings, GetModuleHandleW(nullptr), IDS_LIBRARY_MISSING, MB_ICONERROR);

@@ -126,6 +126,8 @@ TEST(SignatureCheck, PublisherIsTheSignersOneCommonNameExactly) {
 
 // LoadResourceLibrary finds battery.dll only beside the running program, so each case
 // runs a small probe program from a scratch folder that holds one variant of it.
+// After a checked load the probe also makes sure that the library could not be
+// opened for writing until it was freed.
 class ProbeFolder {
 public:
     explicit ProbeFolder(const wchar_t* tag) {
