@@ -53,7 +53,7 @@ private:
     void StartRunKeyCommandOnce();
 
     void SettingsDownloaded();
-    void ProgramDownloaded();
+    void ProgramDownloaded(VerifiedFileLock& program);
     void StartWorker(const wchar_t* url, const wchar_t* path, const wchar_t* hash, DWORD verify, Phase phase,
                      DWORD failureCode, const wchar_t* failureLine);
     void Fail(DWORD code);

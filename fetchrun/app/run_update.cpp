@@ -51,7 +51,9 @@ cw::unique_file MakeRequest(wchar_t* reason, POWER_REQUEST_TYPE type) {
 
 }  // namespace
 
-DWORD RunElevated(const wchar_t* program, const wchar_t* parameters, const wchar_t* verb) {
+DWORD RunElevated(const VerifiedFileLock& held, const wchar_t* parameters, const wchar_t* verb) {
+    if (!held.IsHeld()) return ERROR_INVALID_HANDLE;
+    const wchar_t* program = held.Path().c_str();
     const std::wstring file = std::wstring(L"\"") + program + L"\"";
     wchar_t folder[MAX_PATH] = {};
     lstrcpynW(folder, program, MAX_PATH);

@@ -1,5 +1,5 @@
 // Fetchrun's pure text and byte logic: log line formats and lock name, hash text,
-// settings value decoding, the announced body length.
+// settings value decoding, the announced body length, the log line of a download.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include "fetchrun/transfer/hash_text.h"
 #include "fetchrun/transfer/ini_values.h"
 #include "fetchrun/transfer/log_format.h"
+#include "fetchrun/transfer/transfer_result.h"
 
 namespace {
 
@@ -153,6 +154,43 @@ TEST(FetchrunBodyLength, ContentLengthIsDecimalDigitsOnly) {
     EXPECT_FALSE(ParseContentLength(L"0x10", &length));
     EXPECT_FALSE(ParseContentLength(L"1 2", &length));
     EXPECT_EQ(7u, length);
+}
+
+TEST(FetchrunTransferResult, EachFailureHasItsOneLogLine) {
+    struct Row {
+        TransferFailure failure;
+        std::uint32_t code;
+        const wchar_t* line;
+    };
+    const Row rows[] = {
+        {TransferFailure::None, 0, L""},
+        {TransferFailure::UrlOrPath, 0, L"CThreadDL - error: URL or Path invalid"},
+        {TransferFailure::Interrupted, 0, L"CThreadDL - thread interruped."},
+        {TransferFailure::CreateFile, 3, L"CThreadDL - error: CreateFile (0x00000003)"},
+        {TransferFailure::InternetOpen, 0x2EE7, L"CThreadDL - error: InternetOpen (0x00002EE7)"},
+        {TransferFailure::OpenUrl, 0x2EFD, L"CThreadDL - error: InternetOpenUrl (0x00002EFD)"},
+        {TransferFailure::ReadFile, 0x2EE2, L"CThreadDL - error: InternetReadFile (0x00002EE2)"},
+        {TransferFailure::WriteFile, 112, L"CThreadDL - error: WriteFile (0x00000070)"},
+        {TransferFailure::Hash, 0, L"CThreadDL - error: Hash invalid"},
+        {TransferFailure::Rename, 32, L"rename failed."},
+        {TransferFailure::Trust, 0x800B0004, L"CThreadDL - error: WinVerifyTrust return 0x800B0004."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.failure));
+        EXPECT_EQ(row.line, FormatTransferResult(TransferFailed(row.failure, row.code)));
+    }
+
+    TransferResult incomplete = TransferFailed(TransferFailure::Incomplete);
+    incomplete.received = 100000;
+    incomplete.announced = 5368709120u;  // beyond 32 bits
+    EXPECT_EQ(L"CThreadDL - error: body incomplete (100000 of 5368709120 bytes)", FormatTransferResult(incomplete));
+
+    // The server's last words follow a WinINet failure, "%" and all.
+    TransferResult refused = TransferFailed(TransferFailure::OpenUrl, 0x2F76);
+    refused.responseError = 12;
+    refused.responseText = L"HTTP/1.0 403 100% denied";
+    EXPECT_EQ(L"CThreadDL - error: InternetOpenUrl (0x00002F76) err=12,HTTP/1.0 403 100% denied",
+              FormatTransferResult(refused));
 }
 
 }  // namespace

@@ -1,0 +1,223 @@
+// The download worker's program steps on a downloaded file: its ".exe" name and
+// the hold on it (nobody can change, replace, rename or delete the held file; it
+// can still be read), the hash and the publisher's signature judged through the
+// hold. The start of a held program is in fetchrun_app_run_test.cpp.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/companion.h"
+#include "fetchrun/transfer/hash_text.h"
+#include "fetchrun/transfer/hash_thread.h"
+#include "fetchrun/transfer/program_checks.h"
+#include "tests/unit/fetchrun_test_files.h"
+
+namespace {
+
+using namespace fetchrun;
+using fetchrun_test::FileExists;
+using fetchrun_test::ReadBytes;
+using fetchrun_test::ScratchDir;
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::wstring TestBin() { return cw::OwnFolder(); }
+
+std::wstring HashOfFile(const std::wstring& path) {
+    CThreadHash hash(path.c_str());
+    if (!hash.Start()) return L"";
+    WaitForSingleObject(hash.GetHandle(), INFINITE);
+    return hash.GetResult();
+}
+
+// Opens `path` as another process would; true when that worked.
+bool Opens(const std::wstring& path, DWORD access, DWORD share, DWORD disposition = OPEN_EXISTING) {
+    HANDLE file = CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+std::string Describe(const TransferResult& result) { return fetchrun_test::Narrow(FormatTransferResult(result)); }
+
+class FetchrunProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(scratch_.ok());
+        downloaded_ = scratch_.File(L"tpf1.tmp");
+        other_ = scratch_.File(L"other.exe");
+        ASSERT_TRUE(CopyFileW((TestBin() + L"\\signed\\recorder.exe").c_str(), downloaded_.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW((TestBin() + L"\\recorder.exe").c_str(), other_.c_str(), FALSE));
+        original_ = ReadBytes(downloaded_);
+        ASSERT_FALSE(original_.empty());
+    }
+
+    ScratchDir scratch_;
+    std::wstring downloaded_;
+    std::wstring other_;
+    std::vector<std::uint8_t> original_;
+};
+
+TEST_F(FetchrunProgram, HeldUnderItsExeNameAgainstEveryChange) {
+    std::wstring path = downloaded_;
+    VerifiedFileLock program;
+    ASSERT_TRUE(HoldProgram(path, program).ok());
+    EXPECT_EQ(downloaded_ + L".exe", path);
+    EXPECT_EQ(path, program.Path());
+    EXPECT_TRUE(program.IsHeld());
+    EXPECT_FALSE(FileExists(downloaded_));
+
+    EXPECT_FALSE(Opens(path, GENERIC_WRITE, kShareAll));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    EXPECT_FALSE(Opens(path, FILE_APPEND_DATA, kShareAll));
+    EXPECT_FALSE(Opens(path, GENERIC_WRITE, kShareAll, CREATE_ALWAYS));
+    EXPECT_FALSE(Opens(path, DELETE, kShareAll));
+    EXPECT_FALSE(DeleteFileW(path.c_str()));
+    EXPECT_FALSE(MoveFileW(path.c_str(), scratch_.File(L"moved.exe").c_str()));
+    EXPECT_FALSE(MoveFileExW(other_.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(CopyFileW(other_.c_str(), path.c_str(), FALSE));
+    EXPECT_FALSE(ReplaceFileW(path.c_str(), other_.c_str(), nullptr, 0, nullptr, nullptr));
+    // What the shell and the loader ask for still works.
+    EXPECT_TRUE(Opens(path, GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE));
+    EXPECT_EQ(original_, ReadBytes(path));
+    EXPECT_FALSE(FileExists(scratch_.File(L"moved.exe")));
+
+    // Moves with its owner, as from the worker to the dialog.
+    VerifiedFileLock taken = std::move(program);
+    EXPECT_TRUE(taken.IsHeld());
+    EXPECT_FALSE(DeleteFileW(path.c_str()));
+    taken.Release();
+    EXPECT_TRUE(DeleteFileW(path.c_str()));
+}
+
+TEST_F(FetchrunProgram, NoHoldWhileAnotherHandleMayChangeTheFile) {
+    struct Row {
+        const char* name;
+        DWORD access;  // of the other handle on the downloaded file; 0: none
+        bool exeNameTaken;
+        DWORD error;
+    };
+    const Row rows[] = {
+        // A writer or deleter that shares delete lets the rename pass; the hold
+        // then refuses to judge bytes it could change.
+        {"writer", GENERIC_WRITE, false, ERROR_SHARING_VIOLATION},
+        {"deleter", DELETE, false, ERROR_SHARING_VIOLATION},
+        {"name taken", 0, true, ERROR_ALREADY_EXISTS},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::wstring path = downloaded_;
+        HANDLE other = INVALID_HANDLE_VALUE;
+        if (row.access) {
+            other = CreateFileW(path.c_str(), row.access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, other);
+        }
+        if (row.exeNameTaken) {
+            ASSERT_TRUE(CopyFileW(other_.c_str(), (downloaded_ + L".exe").c_str(), FALSE));
+        }
+        VerifiedFileLock program;
+        const TransferResult result = HoldProgram(path, program);
+        EXPECT_EQ(TransferFailure::Rename, result.failure) << Describe(result);
+        EXPECT_EQ(row.error, result.code);
+        EXPECT_FALSE(program.IsHeld());
+        if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+        // Back to the downloaded name for the next row.
+        if (!row.exeNameTaken) {
+            ASSERT_TRUE(MoveFileW(path.c_str(), downloaded_.c_str()));
+        }
+        DeleteFileW((downloaded_ + L".exe").c_str());
+    }
+
+    // A reader (one that lets the file be renamed, as scanners and the loader do)
+    // does not stand in the way.
+    HANDLE reader = CreateFileW(downloaded_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    std::wstring path = downloaded_;
+    VerifiedFileLock program;
+    EXPECT_TRUE(HoldProgram(path, program).ok());
+    CloseHandle(reader);
+}
+
+TEST_F(FetchrunProgram, HashAndPublisherAreJudgedOnTheHeldBytes) {
+    const std::wstring published = HashOfFile(downloaded_);
+    ASSERT_EQ(64u, published.size());
+    std::wstring lower = published;
+    for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+    std::wstring wrong = published;
+    wrong[0] = wrong[0] == L'0' ? L'1' : L'0';
+
+    std::wstring path = downloaded_;
+    VerifiedFileLock program;
+    ASSERT_TRUE(HoldProgram(path, program).ok());
+    struct Row {
+        const wchar_t* name;
+        std::wstring hash;
+        TransferFailure failure;
+    };
+    const Row rows[] = {
+        {L"published", published, TransferFailure::None},
+        {L"lower case", lower, TransferFailure::None},
+        {L"none published", L"", TransferFailure::Hash},
+        {L"another", wrong, TransferFailure::Hash},
+        {L"cut", published.substr(0, 63), TransferFailure::Hash},
+        // Again on the same handle: each check reads from the start.
+        {L"published again", published, TransferFailure::None},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(fetchrun_test::Narrow(row.name));
+        EXPECT_EQ(row.failure, CheckProgramHash(program, row.hash).failure);
+    }
+    EXPECT_TRUE(CheckProgramSignature(program).ok());
+
+    // Only the update publisher's trusted signature passes.
+    struct Signed {
+        const wchar_t* copy;
+        const char* line;
+    };
+    const Signed copies[] = {
+        {L"recorder.exe", "CThreadDL - error: WinVerifyTrust return 0x800B0100."},
+        {L"signed\\recorder-other.exe", "CThreadDL - error: WinVerifyTrust return 0x800B0004."},
+    };
+    for (const Signed& copy : copies) {
+        SCOPED_TRACE(fetchrun_test::Narrow(copy.copy));
+        std::wstring candidate = scratch_.File(L"tpf2.tmp");
+        ASSERT_TRUE(CopyFileW((TestBin() + L"\\" + copy.copy).c_str(), candidate.c_str(), FALSE));
+        VerifiedFileLock held;
+        ASSERT_TRUE(HoldProgram(candidate, held).ok());
+        EXPECT_TRUE(CheckProgramHash(held, HashOfFile(candidate)).ok());
+        EXPECT_EQ(copy.line, Describe(CheckProgramSignature(held)));
+        held.Release();
+        DeleteFileW(candidate.c_str());
+    }
+}
+
+TEST(FetchrunHeldChecks, HandleBasedChecksJudgeTheOpenFileNotThePath) {
+    const std::wstring signedPath = TestBin() + L"\\signed\\recorder.exe";
+    const std::wstring unsignedPath = TestBin() + L"\\recorder.exe";
+    HANDLE file = CreateFileW(signedPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    EXPECT_EQ(0, VerifyProgramSignature(unsignedPath.c_str(), file));
+    // The check leaves the position anywhere; the hash starts from the beginning.
+    std::vector<BYTE> digest;
+    char skip[100];
+    DWORD read = 0;
+    ASSERT_TRUE(ReadFile(file, skip, sizeof(skip), &read, nullptr));
+    ASSERT_TRUE(HashOpenFile(file, digest));
+    EXPECT_EQ(HashOfFile(signedPath), HashToText(digest.data(), digest.size()));
+    CloseHandle(file);
+
+    file = CreateFileW(unsignedPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    EXPECT_EQ(static_cast<LONG>(0x800B0100), VerifyProgramSignature(signedPath.c_str(), file));
+    CloseHandle(file);
+
+    EXPECT_FALSE(HashOpenFile(INVALID_HANDLE_VALUE, digest));
+    EXPECT_TRUE(digest.empty());
+}
+
+}  // namespace
