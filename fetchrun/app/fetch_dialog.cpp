@@ -149,6 +149,8 @@ void CFetchDialog::StartWorker(const wchar_t* url, const wchar_t* path, const wc
     PostMessageW(window_, MSG_FINISH, 0, 0);
 }
 
+void CFetchDialog::PollWorker() { OnTimer(kPollTimer); }
+
 void CFetchDialog::OnTimer(UINT_PTR) {
     KillTimer(window_, kPollTimer);
     if (!worker_) return;
