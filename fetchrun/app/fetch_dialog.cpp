@@ -163,8 +163,7 @@ void CFetchDialog::OnTimer(UINT_PTR) {
     DeleteWorker();
     if (!result.ok()) {
         LogLine(FormatTransferResult(result).c_str());
-        // Getting the program ready under its ".exe" name is the rename.
-        Fail(result.failure == TransferFailure::Rename ? kExitRename : kExitDownload);
+        Fail(DownloadFailureCode(result));
         return;
     }
     switch (phase_) {

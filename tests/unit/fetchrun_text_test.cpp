@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fetchrun/app/exit_codes.h"
 #include "fetchrun/transfer/body_length.h"
 #include "fetchrun/transfer/hash_text.h"
 #include "fetchrun/transfer/ini_values.h"
@@ -156,29 +157,32 @@ TEST(FetchrunBodyLength, ContentLengthIsDecimalDigitsOnly) {
     EXPECT_EQ(7u, length);
 }
 
-TEST(FetchrunTransferResult, EachFailureHasItsOneLogLine) {
+TEST(FetchrunTransferResult, EachFailureHasItsOneLogLineAndResultCode) {
     struct Row {
         TransferFailure failure;
         std::uint32_t code;
         const wchar_t* line;
+        std::uint32_t resultCode;
     };
     const Row rows[] = {
-        {TransferFailure::None, 0, L""},
-        {TransferFailure::UrlOrPath, 0, L"CThreadDL - error: URL or Path invalid"},
-        {TransferFailure::Interrupted, 0, L"CThreadDL - thread interruped."},
-        {TransferFailure::CreateFile, 3, L"CThreadDL - error: CreateFile (0x00000003)"},
-        {TransferFailure::InternetOpen, 0x2EE7, L"CThreadDL - error: InternetOpen (0x00002EE7)"},
-        {TransferFailure::OpenUrl, 0x2EFD, L"CThreadDL - error: InternetOpenUrl (0x00002EFD)"},
-        {TransferFailure::ReadFile, 0x2EE2, L"CThreadDL - error: InternetReadFile (0x00002EE2)"},
-        {TransferFailure::WriteFile, 112, L"CThreadDL - error: WriteFile (0x00000070)"},
-        {TransferFailure::Hash, 0, L"CThreadDL - error: Hash invalid"},
-        {TransferFailure::Rename, 32, L"rename failed."},
-        {TransferFailure::Trust, 0x800B0004, L"CThreadDL - error: WinVerifyTrust return 0x800B0004."},
+        {TransferFailure::UrlOrPath, 0, L"CThreadDL - error: URL or Path invalid", 102},
+        {TransferFailure::Interrupted, 0, L"CThreadDL - thread interruped.", 102},
+        {TransferFailure::CreateFile, 3, L"CThreadDL - error: CreateFile (0x00000003)", 102},
+        {TransferFailure::InternetOpen, 0x2EE7, L"CThreadDL - error: InternetOpen (0x00002EE7)", 102},
+        {TransferFailure::OpenUrl, 0x2EFD, L"CThreadDL - error: InternetOpenUrl (0x00002EFD)", 102},
+        {TransferFailure::ReadFile, 0x2EE2, L"CThreadDL - error: InternetReadFile (0x00002EE2)", 102},
+        {TransferFailure::WriteFile, 112, L"CThreadDL - error: WriteFile (0x00000070)", 102},
+        {TransferFailure::Hash, 0, L"CThreadDL - error: Hash invalid", 102},
+        {TransferFailure::Rename, 32, L"rename failed.", 114},
+        {TransferFailure::Trust, 0x800B0004, L"CThreadDL - error: WinVerifyTrust return 0x800B0004.", 102},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.failure));
-        EXPECT_EQ(row.line, FormatTransferResult(TransferFailed(row.failure, row.code)));
+        const TransferResult result = TransferFailed(row.failure, row.code);
+        EXPECT_EQ(row.line, FormatTransferResult(result));
+        EXPECT_EQ(row.resultCode, DownloadFailureCode(result));
     }
+    EXPECT_EQ(L"", FormatTransferResult(TransferResult()));
 
     TransferResult incomplete = TransferFailed(TransferFailure::Incomplete);
     incomplete.received = 100000;
