@@ -11,7 +11,12 @@ namespace fetchrun {
 
 TransferResult HoldProgram(std::wstring& path, VerifiedFileLock& program) {
     const std::wstring named = path + kProgramSuffix;
-    if (!MoveFileW(path.c_str(), named.c_str())) return TransferFailed(TransferFailure::Rename, GetLastError());
+    // The temporary name is unique, the ".exe" name need not be: an earlier run
+    // that started its program left "<name>.exe" behind and freed "<name>" for
+    // reuse. What lies there is replaced; one still running refuses that.
+    if (!MoveFileExW(path.c_str(), named.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return TransferFailed(TransferFailure::Rename, GetLastError());
+    }
     path = named;
     if (!program.Hold(path)) return TransferFailed(TransferFailure::Rename, GetLastError());
     return {};

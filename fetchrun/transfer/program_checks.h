@@ -14,10 +14,10 @@ namespace fetchrun {
 
 inline constexpr wchar_t kProgramSuffix[] = L".exe";
 
-// Renames the downloaded `path` to `path` + ".exe" (updating `path`) and holds it
-// there. A writer that got in after the download makes the hold fail; one that
-// changed the file before it is caught by the hash. Failure: Rename with the
-// system error.
+// Renames the downloaded `path` to `path` + ".exe" (updating `path`; a file left
+// under that name by an earlier run is replaced) and holds it there. A writer that
+// got in after the download makes the hold fail; one that changed the file before
+// it is caught by the hash. Failure: Rename with the system error.
 TransferResult HoldProgram(std::wstring& path, VerifiedFileLock& program);
 
 // SHA-256 of the held bytes equal to `expectedHash` (any letter case). An empty

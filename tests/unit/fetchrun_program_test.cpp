@@ -97,43 +97,48 @@ TEST_F(FetchrunProgram, HeldUnderItsExeNameAgainstEveryChange) {
 TEST_F(FetchrunProgram, NoHoldWhileAnotherHandleMayChangeTheFile) {
     struct Row {
         const char* name;
-        DWORD access;  // of the other handle on the downloaded file; 0: none
-        bool exeNameTaken;
-        DWORD error;
+        DWORD access;  // of the other handle; 0: none
+        bool onExeName;  // the other handle is on a file already under the ".exe" name
     };
     const Row rows[] = {
         // A writer or deleter that shares delete lets the rename pass; the hold
         // then refuses to judge bytes it could change.
-        {"writer", GENERIC_WRITE, false, ERROR_SHARING_VIOLATION},
-        {"deleter", DELETE, false, ERROR_SHARING_VIOLATION},
-        {"name taken", 0, true, ERROR_ALREADY_EXISTS},
+        {"writer", GENERIC_WRITE, false},
+        {"deleter", DELETE, false},
+        // A program of an earlier run that still runs from the ".exe" name.
+        {"name in use", GENERIC_READ | GENERIC_EXECUTE, true},
     };
+    const std::wstring exeName = downloaded_ + L".exe";
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        if (row.onExeName) {
+            ASSERT_TRUE(CopyFileW(other_.c_str(), exeName.c_str(), FALSE));
+        }
+        HANDLE other = CreateFileW((row.onExeName ? exeName : downloaded_).c_str(), row.access,
+                                   row.onExeName ? FILE_SHARE_READ : kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, other);
         std::wstring path = downloaded_;
-        HANDLE other = INVALID_HANDLE_VALUE;
-        if (row.access) {
-            other = CreateFileW(path.c_str(), row.access, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-            ASSERT_NE(INVALID_HANDLE_VALUE, other);
-        }
-        if (row.exeNameTaken) {
-            ASSERT_TRUE(CopyFileW(other_.c_str(), (downloaded_ + L".exe").c_str(), FALSE));
-        }
         VerifiedFileLock program;
         const TransferResult result = HoldProgram(path, program);
         EXPECT_EQ(TransferFailure::Rename, result.failure) << Describe(result);
-        EXPECT_EQ(row.error, result.code);
+        if (!row.onExeName) {
+            EXPECT_EQ(static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION), result.code);
+        }
         EXPECT_FALSE(program.IsHeld());
-        if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+        CloseHandle(other);
         // Back to the downloaded name for the next row.
-        if (!row.exeNameTaken) {
+        if (row.onExeName) {
+            EXPECT_EQ(original_, ReadBytes(downloaded_));
+            ASSERT_TRUE(DeleteFileW(exeName.c_str()));
+        } else {
             ASSERT_TRUE(MoveFileW(path.c_str(), downloaded_.c_str()));
         }
-        DeleteFileW((downloaded_ + L".exe").c_str());
     }
 
-    // A reader (one that lets the file be renamed, as scanners and the loader do)
-    // does not stand in the way.
+    // A file an earlier run left under the ".exe" name is replaced; a reader (one
+    // that lets the file be renamed, as scanners and the loader do) does not stand
+    // in the way.
+    ASSERT_TRUE(CopyFileW(other_.c_str(), exeName.c_str(), FALSE));
     HANDLE reader = CreateFileW(downloaded_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, reader);
@@ -141,6 +146,7 @@ TEST_F(FetchrunProgram, NoHoldWhileAnotherHandleMayChangeTheFile) {
     VerifiedFileLock program;
     EXPECT_TRUE(HoldProgram(path, program).ok());
     CloseHandle(reader);
+    EXPECT_EQ(original_, ReadBytes(exeName));
 }
 
 TEST_F(FetchrunProgram, HashAndPublisherAreJudgedOnTheHeldBytes) {
