@@ -65,7 +65,9 @@ def make_program(build: Path, size: int, out: Path) -> str:
 
 
 def temp_folders(prefix: Path):
-    return list((prefix / "drive_c" / "users").glob("*/AppData/Local/Temp"))
+    """The prefix's temporary folders (Wine 8 puts the user's in the profile's root)."""
+    users = prefix / "drive_c" / "users"
+    return [p for pattern in ("*/Temp", "*/AppData/Local/Temp") for p in users.glob(pattern) if p.is_dir()]
 
 
 def remove_run_files(prefix: Path) -> None:
