@@ -159,6 +159,7 @@ def main() -> int:
                 print("run %d: Fetchrun %.2f s, floor %.2f s" % (i + 1, full[-1][0], base[-1][0]), flush=True)
     finally:
         subprocess.run([str(fixture), "stop", str(prefix)], env=env)
+        remove_run_files(prefix)  # records the last started programs wrote meanwhile
     shutil.rmtree(work, ignore_errors=True)
 
     t_full = statistics.median(w for w, _ in full)
