@@ -1,5 +1,5 @@
-"""Black-box runs of Fetchrun.exe under 64-bit Wine, against the local download
-server (dlserver.py).
+"""Black-box runs of Fetchrun.exe under Wine, against the local download server
+(dlserver.py).
 
 A FetchrunScenario is one fresh folder under CW_SCENARIO_DIR/fetchrun holding
 Fetchrun.exe, the wanted variant of battery.dll and a recorder program named
@@ -13,8 +13,7 @@ through the driver fetchrun_gui.exe (tests/sim/fetchrun_gui), in a Wine desktop 
 its own that uses the X11 driver (explorer /desktop=<name>,<size>,x11). The
 prefix's own null driver stays as it is for every other process.
 
-Environment (set by ctest): CW_SHIP_DIR, CW_TEST_BIN, CW_SCENARIO_DIR, WINEPREFIX,
-WINE64, no_proxy.
+The side's folders and prefix come from winerun; ctest sets no_proxy.
 """
 import os
 import re
@@ -27,14 +26,11 @@ from pathlib import Path, PureWindowsPath
 from typing import Dict, List, Optional, Sequence
 
 import winerun
-from notebook import Library, dos_path, library_string
+from notebook import Library, library_string
+from winerun import OWN_VIEW, SHIP_DIR, TEST_BIN, VIEW_32, VIEW_64, WINE64, WINEPREFIX, dos_path
 
-SHIP_DIR = Path(os.environ.get("CW_SHIP_DIR", ""))
-TEST_BIN = Path(os.environ.get("CW_TEST_BIN", ""))
-SCENARIO_DIR = Path(os.environ.get("CW_SCENARIO_DIR", "")) / "fetchrun"
-SCREENSHOT_DIR = Path(os.environ.get("CW_SCENARIO_DIR", "")) / "screenshots"
-WINEPREFIX = Path(os.environ.get("WINEPREFIX", ""))
-WINE64 = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+SCENARIO_DIR = winerun.SCENARIO_DIR / "fetchrun"
+SCREENSHOT_DIR = winerun.SCENARIO_DIR / "screenshots"
 
 RUN_TIMEOUT = 60
 
@@ -120,21 +116,15 @@ def parse_log(data: bytes) -> List[str]:
     return lines
 
 
-def wine_reg(*args: str, check: bool = True) -> int:
-    """Runs Wine's reg.exe; its output goes to a file, never to a pipe."""
-    SCENARIO_DIR.mkdir(parents=True, exist_ok=True)
-    code = winerun.run([WINE64, "reg", *args], SCENARIO_DIR / "reg.out", timeout=RUN_TIMEOUT)
-    if check and code != 0:
-        raise RuntimeError("reg %s failed with %d" % (" ".join(args), code))
-    return code
-
-
-def set_run_key(command: str = RUNKEY_COMMAND) -> None:
-    wine_reg("add", RUN_KEY, "/v", RUN_VALUE, "/t", "REG_SZ", "/d", command, "/f")
+def set_run_key(command: str = RUNKEY_COMMAND, view: str = OWN_VIEW) -> None:
+    """Stores the Run-key command in one registry view, by default that of Fetchrun."""
+    winerun.reg("add", RUN_KEY, "/v", RUN_VALUE, "/t", "REG_SZ", "/d", command, "/f", view=view)
 
 
 def delete_run_key() -> None:
-    wine_reg("delete", RUN_KEY, "/v", RUN_VALUE, "/f", check=False)
+    """Removes the Run-key command from both registry views."""
+    for view in (VIEW_32, VIEW_64):
+        winerun.reg("delete", RUN_KEY, "/v", RUN_VALUE, "/f", view=view, check=False)
 
 
 def wait_for(path: Path, seconds: float = 10.0) -> bool:
@@ -199,10 +189,9 @@ class FetchrunScenario:
         return env
 
     def start(self, *args: str, proxy_port: Optional[int] = None, cwd: Optional[Path] = None) -> subprocess.Popen:
-        """Starts Fetchrun.exe with exactly `args`, in the scenario folder unless `cwd` is given."""
-        n = self.runs
-        self.runs += 1
-        out = open(self.path("run%d.out" % n), "wb")
+        """Starts Fetchrun.exe with exactly `args`, in the scenario folder unless `cwd`
+        is given, and returns at once (the caller waits)."""
+        out = open(self.next_output(), "wb")
         try:
             return subprocess.Popen([WINE64, str(self.folder / "Fetchrun.exe"), *args], cwd=cwd or self.folder,
                                     env=self.env(proxy_port), stdin=subprocess.DEVNULL, stdout=out, stderr=out)
@@ -210,18 +199,15 @@ class FetchrunScenario:
             out.close()
 
     def run(self, *args: str, proxy_port: Optional[int] = None, cwd: Optional[Path] = None) -> int:
-        for attempt in range(2):
-            process = self.start(*args, proxy_port=proxy_port, cwd=cwd)
-            try:
-                code = process.wait(RUN_TIMEOUT)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                raise
-            # Fetchrun never ends with 1: a 1 without any output is a Wine start
-            # that never reached the program (see winerun), so it is run once more.
-            if code != 1 or self.path("run%d.out" % (self.runs - 1)).stat().st_size > 0:
-                return code
-        return code
+        """Runs Fetchrun.exe with exactly `args` to its end; returns the exit code."""
+        # Fetchrun never ends with 1 without output: winerun starts such a run again.
+        return winerun.run([WINE64, str(self.folder / "Fetchrun.exe"), *args], self.next_output(),
+                           timeout=RUN_TIMEOUT, cwd=cwd or self.folder, env=self.env(proxy_port))
+
+    def next_output(self) -> Path:
+        n = self.runs
+        self.runs += 1
+        return self.path("run%d.out" % n)
 
     def check(self, *args: str, proxy_port: Optional[int] = None, cwd: Optional[Path] = None) -> int:
         """A silent run logged to a fresh fetchrun.log; returns the exit code."""
@@ -267,25 +253,32 @@ class FetchrunScenario:
                     time.sleep(0.1)
 
 
-class ServedScenario(unittest.TestCase):
-    """Scenarios against one local download server per class, which serves the
-    signed and the unsigned test program; each test gets a fresh FetchrunScenario."""
+class ServedCase(unittest.TestCase):
+    """Tests against one local download server per class, which serves the signed
+    and the unsigned test program (self.signed, self.unsigned); every test starts
+    with an empty request log. A subclass adds its routes after super().setUpClass()."""
 
     @classmethod
     def setUpClass(cls):
+        super().setUpClass()
         from dlserver import DownloadServer
         cls.server = DownloadServer().start()
+        cls.addClassCleanup(cls.server.stop)
         cls.signed = (TEST_BIN / "signed" / "recorder.exe").read_bytes()
         cls.unsigned = (TEST_BIN / "recorder.exe").read_bytes()
         cls.server.add_bytes("/fwexe/signed.exe", cls.signed)
         cls.server.add_bytes("/fwexe/unsigned.exe", cls.unsigned)
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
+    def setUp(self):
+        super().setUp()
+        self.server.clear_log()
+
+
+class ServedScenario(ServedCase):
+    """Served tests that each get a fresh FetchrunScenario (self.s)."""
 
     def setUp(self):
-        self.server.clear_log()
+        super().setUp()
         self.s = FetchrunScenario(self)
 
 
