@@ -49,6 +49,23 @@ cw::unique_file MakeRequest(wchar_t* reason, POWER_REQUEST_TYPE type) {
     return request;
 }
 
+// One character more than the value may fill, so the text always ends.
+using RunCommand = wchar_t[kRunValueBytes / sizeof(wchar_t) + 1];
+
+enum class RunValue { kNoKey, kNone, kFound };
+
+// The Run value's text in one registry view, read into a zeroed buffer; an empty
+// text counts as none.
+RunValue ReadRunValue(REGSAM view, RunCommand& command) {
+    ZeroMemory(command, sizeof command);
+    cw::unique_hkey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS)
+        return RunValue::kNoKey;
+    DWORD size = kRunValueBytes;
+    const LONG read = RegQueryValueExW(key.get(), kRunValue, nullptr, nullptr, reinterpret_cast<BYTE*>(command), &size);
+    return read == ERROR_SUCCESS && command[0] != L'\0' ? RunValue::kFound : RunValue::kNone;
+}
+
 }  // namespace
 
 DWORD RunElevated(const wchar_t* program, const wchar_t* parameters, const wchar_t* verb) {
@@ -84,17 +101,16 @@ DWORD RunElevated(const wchar_t* program, const wchar_t* parameters, const wchar
 }
 
 void LaunchRunKeyCommand() {
-    cw::unique_hkey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    RunCommand command;
+    // The process's own view first. Under WoW64 that is the 32-bit view, and a
+    // 64-bit installer writes the value into the 64-bit one: look there next.
+    const RunValue own = ReadRunValue(0, command);
+    const RunValue found = own == RunValue::kFound ? own : ReadRunValue(KEY_WOW64_64KEY, command);
+    if (found == RunValue::kNoKey && own == RunValue::kNoKey) {
         LogLine(L"can't open reg (run).");
         return;
     }
-    // One character more than the value may fill, so the text always ends.
-    wchar_t command[kRunValueBytes / sizeof(wchar_t) + 1] = {};
-    DWORD size = kRunValueBytes;
-    const LONG read = RegQueryValueExW(key.get(), kRunValue, nullptr, nullptr, reinterpret_cast<BYTE*>(command), &size);
-    key.reset();
-    if (read != ERROR_SUCCESS || command[0] == L'\0') {
+    if (found != RunValue::kFound) {
         LogLine(L"can't read cmd (run).");
         return;
     }
