@@ -155,10 +155,7 @@ class FetchrunScenario:
     """One folder with Fetchrun.exe and a battery.dll variant, and the runs made in it."""
 
     def __init__(self, test, library=Library.SIGNED, suffix: str = ""):
-        name = test.id().split(".", 1)[-1] + ("." + suffix if suffix else "")
-        self.folder = SCENARIO_DIR / re.sub(r"[^A-Za-z0-9_.-]", "_", name)
-        shutil.rmtree(self.folder, ignore_errors=True)
-        self.folder.mkdir(parents=True)
+        self.folder = winerun.fresh_folder(SCENARIO_DIR, test.id().split(".", 1)[-1], suffix)
         shutil.copy2(SHIP_DIR / "Fetchrun.exe", self.folder / "Fetchrun.exe")
         shutil.copy2(TEST_BIN / "recorder.exe", self.folder / "runkey.exe")
         unbuilt = Library.place(library, self.folder)

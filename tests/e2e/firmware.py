@@ -234,10 +234,7 @@ class Bench:
     """A scratch folder and the runs of hwcall.exe made in it."""
 
     def __init__(self, test, suffix: str = ""):
-        name = test.id() + ("." + suffix if suffix else "")
-        self.folder = SCENARIO_DIR / re.sub(r"[^A-Za-z0-9_.-]", "_", name)
-        shutil.rmtree(self.folder, ignore_errors=True)
-        self.folder.mkdir(parents=True)
+        self.folder = winerun.fresh_folder(SCENARIO_DIR, test.id(), suffix)
         self.runs = 0
 
     def driver_folder(self, version: Optional[str]) -> Path:

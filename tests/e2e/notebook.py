@@ -316,10 +316,7 @@ class Scenario:
     """One folder with Cellwise.exe and a battery.dll variant, and the runs made in it."""
 
     def __init__(self, test, library=Library.SIGNED, suffix: str = ""):
-        name = test.id() + ("." + suffix if suffix else "")
-        self.folder = SCENARIO_DIR / re.sub(r"[^A-Za-z0-9_.-]", "_", name)
-        shutil.rmtree(self.folder, ignore_errors=True)
-        self.folder.mkdir(parents=True)
+        self.folder = winerun.fresh_folder(SCENARIO_DIR, test.id(), suffix)
         shutil.copy2(SHIP_DIR / "Cellwise.exe", self.folder / "Cellwise.exe")
         self.library = library
         unbuilt = Library.place(library, self.folder)

@@ -13,6 +13,8 @@ start in 400 of a program that loads many DLLs, three starts at a time). A run t
 left no trace of its program is made once more; a program that did run is never
 started again, so no scenario sees its effects twice."""
 import os
+import re
+import shutil
 import subprocess
 from pathlib import Path
 from typing import Callable, Optional, Sequence
@@ -43,6 +45,16 @@ RUN_TIMEOUT = 60
 def dos_path(path) -> str:
     """The Windows name of a host path (Wine maps / to drive Z:)."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def fresh_folder(parent: Path, name: str, suffix: str = "") -> Path:
+    """An empty folder for one scenario: parent/<name>[.<suffix>], with every
+    character that a file name cannot hold replaced."""
+    name += "." + suffix if suffix else ""
+    folder = parent / re.sub(r"[^A-Za-z0-9_.-]", "_", name)
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    return folder
 
 
 def has_output(*paths: Path) -> bool:
