@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/companion.h"
-#include "common/signature.h"
+#include "common/held_file.h"
 #include "common/unique_handle.h"
 
 namespace cw {
@@ -28,8 +28,10 @@ bool StartFetchrun(bool debug, const std::wstring& target) {
     if (folder.empty()) return false;
     const std::wstring program = CompanionPath(kFetchrunName);
     if (program.empty()) return false;
-    // Always checked: neither noverifysignature nor silent relaxes it.
-    if (VerifyFileSignature(program.c_str(), WTD_UI_NOGOOD) != 0) return false;
+    // Always checked: neither noverifysignature nor silent relaxes it. Held until
+    // the process exists, so the program started is the program checked.
+    const unique_file held = HoldTrustedFile(program.c_str(), WTD_UI_NOGOOD);
+    if (!held) return false;
 
     const std::wstring line = BuildFetchrunCommandLine(program, target, debug);
     std::vector<wchar_t> mutableLine(line.begin(), line.end());
