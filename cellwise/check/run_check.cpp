@@ -6,6 +6,7 @@
 #include "cellwise/check/library_ids.h"
 #include "cellwise/identify/platform_id.h"
 #include "cellwise/ui/resource.h"
+#include "cellwise/ui/result_dialog.h"
 #include "common/resource_library.h"
 #include "cellwise/check/show_message.h"
 #include "common/unique_handle.h"
@@ -40,7 +41,10 @@ int RunCheck(const RunSettings& settings, BatteryList& batteries) {
     // A machine not listed, or any missing piece on the way, leaves platformId empty.
     GetPlatformId(platformPairs, outcome.platformId);
     outcome.fetchrunDebug = settings.fetchrunDebug;
-    // The result dialogs take the outcome once they are in place.
+
+    // With ViewTarget only a target pack is worth a window. The dialog's end code
+    // does not change the result.
+    if (!settings.silent && (!settings.viewTarget || outcome.found)) ShowResultDialog(outcome);
 
     return outcome.found ? kTargetFound : kNoTarget;
 }
