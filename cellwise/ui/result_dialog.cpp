@@ -257,11 +257,23 @@ HBRUSH CResultDialogParts::ControlColour(UINT message, HDC dc, HWND control) {
     return backgroundBrush_;
 }
 
-bool CResultDialogParts::LinkNotify(HWND dialog, LPARAM lParam, LRESULT& result) {
-    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header->idFrom != IDC_RICHTEXT || header->code != EN_LINK) return false;
-    result = cw::OnLinkNotify(dialog, *reinterpret_cast<const ENLINK*>(lParam));
-    return true;
+BOOL CResultDialogParts::AnswerShared(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+        case WM_CTLCOLORDLG:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+            result = reinterpret_cast<LRESULT>(
+                ControlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
+            return TRUE;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->idFrom != IDC_RICHTEXT || header->code != EN_LINK) return FALSE;
+            result = cw::OnLinkNotify(dialog, *reinterpret_cast<const ENLINK*>(lParam));
+            return TRUE;
+        }
+        default:
+            return FALSE;
+    }
 }
 
 BOOL CResultDialog::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -274,12 +286,6 @@ BOOL CResultDialog::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPAR
         case WM_CLOSE:
             EndDialog(kClosedOtherwise);
             return TRUE;
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN:
-            result = reinterpret_cast<LRESULT>(
-                parts_.ControlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
-            return TRUE;
         case WM_COMMAND:
             if (IsClick(wParam, IDOK)) {
                 EndDialog(kClosedByButton);
@@ -290,10 +296,8 @@ BOOL CResultDialog::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPAR
                 return TRUE;
             }
             return FALSE;
-        case WM_NOTIFY:
-            return parts_.LinkNotify(window_, lParam, result);
-        default:
-            return FALSE;
+        default:  // colours and links
+            return parts_.AnswerShared(window_, message, wParam, lParam, result);
     }
 }
 
@@ -308,12 +312,6 @@ BOOL CResultDialogFW::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LP
         case WM_TIMER:
             OnTimer(wParam);
             return TRUE;
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN:
-            result = reinterpret_cast<LRESULT>(
-                parts_.ControlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
-            return TRUE;
         case WM_COMMAND:
             if (IsClick(wParam, IDOK)) {
                 OnGo();
@@ -325,10 +323,8 @@ BOOL CResultDialogFW::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LP
                 return TRUE;
             }
             return FALSE;
-        case WM_NOTIFY:
-            return parts_.LinkNotify(window_, lParam, result);
-        default:
-            return FALSE;
+        default:  // colours and links
+            return parts_.AnswerShared(window_, message, wParam, lParam, result);
     }
 }
 

@@ -41,12 +41,13 @@ public:
 
     // The steps of WM_INITDIALOG up to the computer line.
     void Fill(HWND dialog, const cw::CheckOutcome& outcome, Kind kind);
-    // The answer to WM_CTLCOLORDLG, WM_CTLCOLORSTATIC and WM_CTLCOLORBTN.
-    HBRUSH ControlColour(UINT message, HDC dc, HWND control);
-    // WM_NOTIFY: true for EN_LINK from the rich text, with the link handler's answer.
-    bool LinkNotify(HWND dialog, LPARAM lParam, LRESULT& result);
+    // The part of the message map both dialogs share: WM_CTLCOLORDLG,
+    // WM_CTLCOLORSTATIC and WM_CTLCOLORBTN answered with the brush, and EN_LINK
+    // from the rich text with the link handler's answer. FALSE for anything else.
+    BOOL AnswerShared(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 private:
+    HBRUSH ControlColour(UINT message, HDC dc, HWND control);
     void ReadResolution(HWND dialog);
     void SetTexts(HWND dialog, Kind kind);
     void SetFonts(HWND dialog, Kind kind);
