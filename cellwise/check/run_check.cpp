@@ -5,6 +5,7 @@
 #include "cellwise/identify/battery_query.h"
 #include "cellwise/check/library_ids.h"
 #include "cellwise/identify/platform_id.h"
+#include "cellwise/report/event_log.h"
 #include "cellwise/ui/resource.h"
 #include "cellwise/ui/result_dialog.h"
 #include "common/resource_library.h"
@@ -30,7 +31,7 @@ int RunCheck(const RunSettings& settings, BatteryList& batteries) {
     const PairList targetPairs = ReadPairList(library.get(), library::kTargetPairs);
     const PairList platformPairs = ReadPairList(library.get(), library::kPlatformPairs);
 
-    const BatteryList found = EnumerateBatteries();
+    const BatteryList found = EnumerateBatteries(EventLog::Instance());
     if (found.empty()) {
         if (!settings.viewTarget) ShowMessage(settings, library.get(), library::kNoBatteryText, 0);
         return kNoBattery;

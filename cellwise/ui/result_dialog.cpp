@@ -8,6 +8,7 @@
 #include "cellwise/report/product_identity.h"
 #include "cellwise/ui/dialog_style.h"
 #include "cellwise/ui/rich_text.h"
+#include "common/com_apartment.h"
 #include "common/foreground.h"
 #include "common/resource_library.h"
 #include "common/wide_format.h"
@@ -18,26 +19,6 @@ namespace {
 constexpr wchar_t kRichEditLibrary[] = L"Msftedit.dll";
 // FormatMessage knows inserts %1 to %99.
 constexpr std::size_t kMaxInserts = 99;
-
-// COM for the dialog's time: the product query and the rich text's storage.
-class ComApartment {
-public:
-    ComApartment()
-        : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
-        if (initialised_) {
-            CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
-                                 RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment() {
-        if (initialised_) CoUninitialize();
-    }
-
-private:
-    bool initialised_;
-};
 
 // Registers the "RichEdit50W" class for the rest of the process. Taken from the
 // system folder only, never from the program's folder or the current one.
@@ -57,6 +38,8 @@ int RunDialog(const CheckOutcome& outcome) {
 }  // namespace
 
 int ShowResultDialog(const CheckOutcome& outcome) {
+    // The entry holds an apartment already; this one keeps the dialog whole when
+    // shown from anywhere else, and nests harmlessly inside the entry's.
     const ComApartment com;
     InitCommonControls();
     LoadRichEditLibrary();

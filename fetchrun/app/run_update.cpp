@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/detached_process.h"
+#include "common/registry_text.h"
 #include "fetchrun/transfer/fetchrun_log.h"
 
 namespace fetchrun {
@@ -84,22 +86,19 @@ DWORD RunElevated(const wchar_t* program, const wchar_t* parameters, const wchar
 }
 
 void LaunchRunKeyCommand() {
-    cw::unique_hkey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    cw::unique_hkey key = cw::OpenKeyForReading(HKEY_LOCAL_MACHINE, kRunKey);
+    if (!key) {
         LogLine(L"can't open reg (run).");
         return;
     }
-    // One character more than the value may fill, so the text always ends.
-    wchar_t command[kRunValueBytes / sizeof(wchar_t) + 1] = {};
-    DWORD size = kRunValueBytes;
-    const LONG read = RegQueryValueExW(key.get(), kRunValue, nullptr, nullptr, reinterpret_cast<BYTE*>(command), &size);
+    const std::wstring command = cw::ReadRegistryText(key.get(), kRunValue, kRunValueBytes);
     key.reset();
-    if (read != ERROR_SUCCESS || command[0] == L'\0') {
+    if (command.empty()) {
         LogLine(L"can't read cmd (run).");
         return;
     }
     std::vector<wchar_t> expanded(kExpandedChars, L'\0');
-    const DWORD needed = ExpandEnvironmentStringsW(command, expanded.data(), kExpandedChars);
+    const DWORD needed = ExpandEnvironmentStringsW(command.c_str(), expanded.data(), kExpandedChars);
     if (needed == 0 || needed > kExpandedChars) {
         LogLine(L"can't read cmd (run).");
         return;
@@ -108,20 +107,10 @@ void LaunchRunKeyCommand() {
 }
 
 DWORD StartProcess(const wchar_t* commandLine) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
     LogFormat(L"cmd  : %s.", commandLine);
-    std::vector<wchar_t> writable(commandLine, commandLine + lstrlenW(commandLine) + 1);
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE,
-                        CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process)) {
-        const DWORD error = GetLastError();
-        LogFormat(L"CreateProcess failed %d.", static_cast<int>(error));
-        return error;
-    }
-    cw::unique_kernel thread(process.hThread);
-    cw::unique_kernel child(process.hProcess);
-    return 0;
+    const DWORD error = cw::StartDetachedProcess(commandLine, nullptr);
+    if (error != 0) LogFormat(L"CreateProcess failed %d.", static_cast<int>(error));
+    return error;
 }
 
 void CPowerRequests::StartSystem() {

@@ -9,7 +9,7 @@
 
 #include "common/companion.h"
 #include "common/held_file.h"
-#include "tests/unit/fetchrun_test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ bool Opens(const std::wstring& path, DWORD access, DWORD share) {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 TEST(HoldTrustedFile, HoldsOnlyATrustedFileAndKeepsItAsChecked) {
-    fetchrun_test::ScratchDir scratch;
+    test_support::ScratchDir scratch;
     ASSERT_TRUE(scratch.ok());
     const std::wstring bin = cw::OwnFolder();
     const std::wstring program = scratch.File(L"Fetchrun.exe");

@@ -15,7 +15,7 @@
 #include "cellwise/ui/result_dialog.h"
 #include "cellwise/ui/rich_text.h"
 #include "common/unique_handle.h"
-#include "tests/unit/fetchrun_test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -153,7 +153,7 @@ private:
 
 TEST(ResultDialogOleCallback, NamesItsStoragesAndRemovesItsCompoundFile) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    fetchrun_test::ScratchDir scratch;
+    test_support::ScratchDir scratch;
     ASSERT_TRUE(scratch.ok());
     {
         const TempFolder temp(scratch.path());
