@@ -8,10 +8,11 @@ through an environment variable that each run sets to its own folder). Fetchrun
 keeps its temporary files in the prefix's temporary folder; the log lines name
 them, and the scenario maps them to host paths.
 
-GUI runs need a display: Gui starts an Xvfb on a free display and runs Fetchrun,
-through the driver fetchrun_gui.exe (tests/sim/fetchrun_gui), in a Wine desktop of
-its own that uses the X11 driver (explorer /desktop=<name>,<size>,x11). The
-prefix's own null driver stays as it is for every other process.
+GUI runs need a display: Gui starts an Xvfb on a free display and runs Fetchrun
+(or Cellwise, for the result dialogs), through the driver fetchrun_gui.exe
+(tests/sim/fetchrun_gui), in a Wine desktop of its own that uses the X11 driver
+(explorer /desktop=<name>,<size>,x11). The prefix's own null driver stays as it
+is for every other process.
 
 The side's folders and prefix come from winerun; ctest sets no_proxy.
 """
@@ -340,16 +341,17 @@ class Gui:
         return out
 
     def run(self, scenario: FetchrunScenario, args: Sequence[str], script: Sequence[str],
-            proxy_port: Optional[int] = None, on_snap=None, timeout: float = 90.0):
-        """Runs Fetchrun.exe `args` through the driver with `script`.
+            proxy_port: Optional[int] = None, on_snap=None, timeout: float = 90.0, program: str = "Fetchrun.exe"):
+        """Runs `program` (in the scenario folder) with `args` through the driver with `script`.
 
         Returns (exit code, trace lines). `on_snap(name)` runs after each
-        screenshot, before the driver goes on (a test may change the server there)."""
+        screenshot, before the driver goes on (a test may change the server there).
+        Any scenario with a folder, a run counter, dos() and env() will do."""
         control = scenario.folder / ("gui%d" % scenario.runs)
         scenario.runs += 1
         shutil.rmtree(control, ignore_errors=True)
         control.mkdir()
-        program = dos_path(scenario.folder / "Fetchrun.exe")
+        program = dos_path(scenario.folder / program)
         command = " ".join(['"%s"' % program] + ['"%s"' % a if " " in a else a for a in args])
         (control / "cmdline.txt").write_text(command + "\n" + scenario.dos() + "\n", encoding="utf-8")
         (control / "script.txt").write_text("\n".join(script) + "\n", encoding="utf-8")
