@@ -16,10 +16,8 @@ ResourceLibrary LoadResourceLibrary(bool verifySignature, bool silent) {
 
     // Held without write or delete sharing from the check until the library is
     // freed, so every byte read from it is one that was checked.
-    unique_file held = HoldFileForReading(path.c_str());
+    unique_file held = HoldTrustedFile(path.c_str(), silent ? WTD_UI_NONE : WTD_UI_NOGOOD);
     if (!held) return {};
-    const DWORD ui = silent ? WTD_UI_NONE : WTD_UI_NOGOOD;
-    if (VerifyFileSignature(path.c_str(), ui, WintrustSize::WithoutSignatureSettings, held.get()) != 0) return {};
     unique_module module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!module) return {};
     return ResourceLibrary(std::move(held), std::move(module));

@@ -85,4 +85,10 @@ unique_file HoldFileForReading(const wchar_t* path) {
         CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+unique_file HoldTrustedFile(const wchar_t* path, DWORD uiChoice, WintrustSize size) {
+    unique_file held = HoldFileForReading(path);
+    if (held && VerifyFileSignature(path, uiChoice, size, held.get()) != 0) held.reset();
+    return held;
+}
+
 }  // namespace cw

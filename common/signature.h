@@ -57,4 +57,9 @@ LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice,
 // handle may already write or delete it.
 unique_file HoldFileForReading(const wchar_t* path);
 
+// HoldFileForReading, then the signature of the bytes behind the held handle. Invalid
+// when the file cannot be held (last error of the open) or its signature is not trusted.
+unique_file HoldTrustedFile(const wchar_t* path, DWORD uiChoice,
+                            WintrustSize size = WintrustSize::WithoutSignatureSettings);
+
 }  // namespace cw

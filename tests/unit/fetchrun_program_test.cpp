@@ -14,14 +14,14 @@
 #include "fetchrun/transfer/hash_text.h"
 #include "fetchrun/transfer/hash_thread.h"
 #include "fetchrun/transfer/program_checks.h"
-#include "tests/unit/fetchrun_test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
 using namespace fetchrun;
-using fetchrun_test::FileExists;
-using fetchrun_test::ReadBytes;
-using fetchrun_test::ScratchDir;
+using test_support::FileExists;
+using test_support::ReadBytes;
+using test_support::ScratchDir;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -42,7 +42,7 @@ bool Opens(const std::wstring& path, DWORD access, DWORD share, DWORD dispositio
     return true;
 }
 
-std::string Describe(const TransferResult& result) { return fetchrun_test::Narrow(FormatTransferResult(result)); }
+std::string Describe(const TransferResult& result) { return test_support::Narrow(FormatTransferResult(result)); }
 
 class FetchrunProgram : public ::testing::Test {
 protected:
@@ -175,7 +175,7 @@ TEST_F(FetchrunProgram, HashAndPublisherAreJudgedOnTheHeldBytes) {
         {L"published again", published, TransferFailure::None},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(fetchrun_test::Narrow(row.name));
+        SCOPED_TRACE(test_support::Narrow(row.name));
         EXPECT_EQ(row.failure, CheckProgramHash(program, row.hash).failure);
     }
     EXPECT_TRUE(CheckProgramSignature(program).ok());
@@ -190,7 +190,7 @@ TEST_F(FetchrunProgram, HashAndPublisherAreJudgedOnTheHeldBytes) {
         {L"signed\\recorder-other.exe", "CThreadDL - error: WinVerifyTrust return 0x800B0004."},
     };
     for (const Signed& copy : copies) {
-        SCOPED_TRACE(fetchrun_test::Narrow(copy.copy));
+        SCOPED_TRACE(test_support::Narrow(copy.copy));
         std::wstring candidate = scratch_.File(L"tpf2.tmp");
         ASSERT_TRUE(CopyFileW((TestBin() + L"\\" + copy.copy).c_str(), candidate.c_str(), FALSE));
         VerifiedFileLock held;

@@ -234,12 +234,7 @@ public:
 private:
     void Watch() {
         while (!stop_) {
-            EnumWindows(
-                [](HWND window, LPARAM self) -> BOOL {
-                    reinterpret_cast<BoxWatcher*>(self)->Answer(window);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(this));
+            EnumWindows(AnswerWindow, reinterpret_cast<LPARAM>(this));
             Sleep(20);
         }
     }
@@ -251,20 +246,23 @@ private:
             !GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0)
             return;
         std::string box = Text(window) + "|";
-        EnumChildWindows(
-            window,
-            [](HWND child, LPARAM text) -> BOOL {
-                char name[16] = {};
-                GetClassNameA(child, name, sizeof name);
-                if (_stricmp(name, "Static") == 0) *reinterpret_cast<std::string*>(text) += Text(child);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&box));
+        EnumChildWindows(window, AppendStaticText, reinterpret_cast<LPARAM>(&box));
         {
             std::lock_guard<std::mutex> lock(mutex_);
             boxes_.push_back(box);
         }
         SendMessageA(window, WM_COMMAND, IDOK, 0);
+    }
+    // Window enumeration callbacks are stdcall on i686, which a lambda cannot be.
+    static BOOL CALLBACK AnswerWindow(HWND window, LPARAM self) {
+        reinterpret_cast<BoxWatcher*>(self)->Answer(window);
+        return TRUE;
+    }
+    static BOOL CALLBACK AppendStaticText(HWND child, LPARAM text) {
+        char name[16] = {};
+        GetClassNameA(child, name, sizeof name);
+        if (_stricmp(name, "Static") == 0) *reinterpret_cast<std::string*>(text) += Text(child);
+        return TRUE;
     }
     static std::string Text(HWND window) {
         char text[512] = {};
