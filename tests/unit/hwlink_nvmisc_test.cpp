@@ -40,7 +40,7 @@ protected:
     }
 
     FakeDevice device;
-    hwlink::NvmiscSystemInfo info;
+    NvmiscSystemInfo info;
     Words w;
 };
 
@@ -164,14 +164,14 @@ TEST_F(HwlinkNvmisc, MessageIndicatorAndWakeUpRecordsTravelAtTheirOffsets) {
     EXPECT_EQ(device.calls.at(2).function, 4);
     EXPECT_EQ(Get32(device.calls[2].input, 8), 0x2345u);  // a 16-bit value, the rest zero
 
-    const hwlink::NvmiscWakeupSetting setting{0x0102, 0x0304, 5, 6, 7, 8};
+    const NvmiscWakeupSetting setting{0x0102, 0x0304, 5, 6, 7, 8};
     EXPECT_EQ(GABI_NVMISC_SetWakeupOnRTC(&setting, &w.s1, &w.s2, &w.s3), status::kOk);
     const Block& in = device.calls.at(6).input;
     EXPECT_EQ(device.calls[6].function, 6);
     EXPECT_EQ(Block(in.begin() + 8, in.begin() + 17), (Block{0x02, 0x01, 0x04, 0x03, 5, 6, 7, 8, 0}));
 
     device.On(kNvmisc, 5) = {1, 1, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8, 0x34, 0x12, 0x77}, 8};
-    hwlink::NvmiscWakeupRecord record;
+    NvmiscWakeupRecord record;
     std::memset(&record, 0xCC, sizeof record);
     EXPECT_EQ(GABI_NVMISC_GetWakeupOnRTC(&record, &w.s1, &w.s2, &w.s3), status::kOk);
     EXPECT_EQ(record.bytes[0], 1);

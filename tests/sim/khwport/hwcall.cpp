@@ -391,11 +391,11 @@ void Call(const std::string& step) {
         line.Num("handle", handle).Num("s1", Word(control, 6)).Num("s2", Word(control, 8))
             .Str("control", Hex(control.data(), control.size() < 16 ? control.size() : 16));
     } else if (name == "GABI_NVMISC_GetSystemInfo") {
-        std::uint8_t record[sizeof(hwlink::NvmiscSystemInfo)];
+        std::uint8_t record[sizeof(NvmiscSystemInfo)];
         std::memset(record, kUnsetByte, sizeof record);
         const bool nullWords = IsNull(args, 1);
         status = reinterpret_cast<decltype(&GABI_NVMISC_GetSystemInfo)>(proc)(
-            reinterpret_cast<hwlink::NvmiscSystemInfo*>(record), nullWords ? nullptr : &w[0],
+            reinterpret_cast<NvmiscSystemInfo*>(record), nullWords ? nullptr : &w[0],
             nullWords ? nullptr : &w[1], nullWords ? nullptr : &w[2]);
         line.Str("record", Hex(record, sizeof record));
         Words(line, w, 3);
@@ -404,18 +404,18 @@ void Call(const std::string& step) {
                                                                                     &w[1], &w[2]);
         Words(line, w, 3);
     } else if (name == "GABI_NVMISC_GetWakeupOnRTC") {
-        std::uint8_t record[sizeof(hwlink::NvmiscWakeupRecord)];
+        std::uint8_t record[sizeof(NvmiscWakeupRecord)];
         std::memset(record, kUnsetByte, sizeof record);
         status = reinterpret_cast<decltype(&GABI_NVMISC_GetWakeupOnRTC)>(proc)(
-            reinterpret_cast<hwlink::NvmiscWakeupRecord*>(record), &w[0], &w[1], &w[2]);
+            reinterpret_cast<NvmiscWakeupRecord*>(record), &w[0], &w[1], &w[2]);
         line.Str("record", Hex(record, sizeof record));
         Words(line, w, 3);
     } else if (name == "GABI_NVMISC_SetWakeupOnRTC") {
         std::vector<std::uint8_t> setting;
-        if (args.size() < 2 || !Unhex(args[1], setting) || setting.size() != sizeof(hwlink::NvmiscWakeupSetting))
-            setting.assign(sizeof(hwlink::NvmiscWakeupSetting), 0);
+        if (args.size() < 2 || !Unhex(args[1], setting) || setting.size() != sizeof(NvmiscWakeupSetting))
+            setting.assign(sizeof(NvmiscWakeupSetting), 0);
         status = reinterpret_cast<decltype(&GABI_NVMISC_SetWakeupOnRTC)>(proc)(
-            reinterpret_cast<const hwlink::NvmiscWakeupSetting*>(setting.data()), &w[0], &w[1], &w[2]);
+            reinterpret_cast<const NvmiscWakeupSetting*>(setting.data()), &w[0], &w[1], &w[2]);
         Words(line, w, 3);
     } else if (name == "GABI_NVMISC_GetBspfInfo" || name == "GABI_NVMISC_GetBspfInfo_V2") {
         std::uint8_t info[8];
