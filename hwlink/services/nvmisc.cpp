@@ -49,7 +49,7 @@ public:
 class GetSystemInfoRequest final : public NvmiscRequest {
 public:
     explicit GetSystemInfoRequest(NvmiscSystemInfo& info) : NvmiscRequest(kGetSystemInfo, 10), info_(info) {}
-    void TakeResults(Bytes output) override {
+    Status TakeResults(Bytes output) override {
         // The record is packed: read into aligned locals, then store.
         std::uint32_t systemId = 0;
         std::uint16_t second = 0;
@@ -60,6 +60,7 @@ public:
         info_.systemId = systemId;
         info_.second = second;
         info_.third = third;
+        return status::kOk;
     }
 
 private:
@@ -78,11 +79,12 @@ private:
 class GetWakeupRequest final : public NvmiscRequest {
 public:
     explicit GetWakeupRequest(NvmiscWakeupRecord& record) : NvmiscRequest(kGetWakeupOnRtc, 10), record_(record) {}
-    void TakeResults(Bytes output) override {
+    Status TakeResults(Bytes output) override {
         output.Read(kResults, record_.bytes, sizeof record_.bytes);
         std::uint16_t word = 0;
         output.Get16(kResults + sizeof record_.bytes, word);
         record_.word = word;
+        return status::kOk;
     }
 
 private:
@@ -115,9 +117,12 @@ public:
         : NvmiscRequest(kGetBspfInfo, size), info_(info), size_(size), fallback_(fallback) {
         version = firstVersion;
     }
-    void TakeResults(Bytes output) override { output.Read(kResults, info_, size_); }
-    bool Retry(const gabi::StatusWords& failed) override {
-        if (!fallback_ || failed.word2 != kBspfWantsVersion2) return false;
+    Status TakeResults(Bytes output) override {
+        output.Read(kResults, info_, size_);
+        return status::kOk;
+    }
+    bool Retry(const CallOutcome& failed) override {
+        if (!fallback_ || failed.words.word2 != kBspfWantsVersion2) return false;
         fallback_ = false;
         version = gabi::kVersion2;
         return true;
