@@ -215,7 +215,7 @@ private:
             return d.Frame(code, bytes, outSize, false, returned);
         case hwlink::ioctl::kSystemDataRead:
         case hwlink::ioctl::kSystemDataWrite:
-            if (d.Frame(code, bytes, outSize, true, returned)) return TRUE;
+            if (IsExtendedFrame(bytes, outSize)) return d.Frame(code, bytes, outSize, true, returned);
             [[fallthrough]];
         default:
             // Anything else is recorded and answered by marking its last byte: the
@@ -227,13 +227,19 @@ private:
         }
     }
 
-    // A GabiFrame, or a GabiExtendedFrame whose header adds up (false otherwise).
+    // A buffer whose header adds up to a GabiExtendedFrame with a control block.
+    static bool IsExtendedFrame(const std::uint8_t* bytes, DWORD size) {
+        const Block head(bytes, bytes + (size < 10 ? size : 10));
+        return size >= 10 && Get16(head, 0) >= 16 &&
+               10u + Get16(head, 0) + Get16(head, 2) + Get16(head, 4) + std::uint64_t{Get32(head, 6)} == size;
+    }
+
+    // A GabiFrame or a GabiExtendedFrame, answered by the firmware model.
     BOOL Frame(std::uint32_t code, std::uint8_t* bytes, DWORD size, bool extended, DWORD* returned) {
         Block frame(bytes, bytes + size);
         const std::size_t header = extended ? 10 : 6;
         const std::size_t lc = Get16(frame, 0), li = Get16(frame, 2), lo = Get16(frame, 4);
         const std::size_t le = extended ? Get32(frame, 6) : 0;
-        if (extended && (size < header || header + lc + li + lo + le != size || lc < 16)) return FALSE;
         frames.push_back(frame);
         EXPECT_EQ(header + lc + li + lo + le, size) << "frame size and header disagree";
         if (header + lc + li + lo + le != size) return FALSE;
