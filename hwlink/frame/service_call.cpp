@@ -47,6 +47,7 @@ CallOutcome ServiceCall::Send(Step step, bool freshOutput) {
     gabi::WriteInputHeader(input, version, handle);
     if (step == Step::kEnter) r.WriteEnterArguments(input);
     if (function) r.WriteArguments(input);
+    if (step == Step::kExit) r.WriteExitArguments(input);
     if (freshOutput)
         gabi::InitOutputBlock(output, r.outputWord);
     else

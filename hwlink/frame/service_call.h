@@ -92,6 +92,8 @@ public:
     virtual void WriteEnterArguments(Bytes /*input*/) const {}
     // Arguments from input offset 8 of the function call.
     virtual void WriteArguments(Bytes /*input*/) const {}
+    // Fields from input offset 8 that the exit writes itself.
+    virtual void WriteExitArguments(Bytes /*input*/) const {}
     // Output block fields beyond its length word and word 2, set before each call.
     virtual void SetUpOutput(Step /*step*/, Bytes /*output*/, std::uint32_t /*handle*/) const {}
     // A call that travels as a GabiExtendedFrame: fills `code` and `extra`.

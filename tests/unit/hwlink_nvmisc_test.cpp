@@ -294,3 +294,24 @@ TEST(HwlinkServiceCall, TheInputBlockIsWrittenOnceAndEachCallWritesOnlyItsOwnFie
     EXPECT_EQ(device.calls[3].input, device.calls[2].input);
     EXPECT_EQ(s1, 1);
 }
+
+namespace {
+
+class OversizeRequest final : public hwlink::ServiceRequest {
+public:
+    OversizeRequest() {
+        serviceClass = 7;
+        inputSize = 0x10000;
+    }
+};
+
+}  // namespace
+
+TEST(HwlinkServiceCall, AnInputBlockPastItsLengthWordIsRefusedAfterTheDirectory) {
+    FakeDevice device;
+    OversizeRequest request;
+    SetLastError(0);
+    EXPECT_EQ(hwlink::RunServiceCall(request, hwlink::StatusOutputs()), 0x10019u);
+    EXPECT_EQ(GetLastError(), 14u);  // ERROR_OUTOFMEMORY
+    EXPECT_EQ(device.Functions(), (std::vector<std::uint16_t>{0}));
+}
