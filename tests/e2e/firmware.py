@@ -16,6 +16,7 @@ import os
 import re
 import shutil
 import struct
+import unittest
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Dict, List, Optional, Sequence, Tuple
@@ -339,6 +340,22 @@ def install_driver(bench: Bench, version: str = "1.2.0.5"):
     status = bench.run(call("KernelDrv_Install"), cwd=bench.driver_folder(version))[0]["status"]
     if status != OK:
         raise AssertionError("KernelDrv_Install gave 0x%X" % status)
+
+
+class DriverScenario(unittest.TestCase):
+    """Scenarios that share one installation of the simulated driver, 1.2.0.5."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not HWCALL.is_file() or not HWLINK.is_file():
+            raise unittest.SkipTest("hwcall.exe or hwlink.dll not built")
+        bench = Bench(Named(cls.__name__ + ".setUp"))
+        remove_driver(bench)
+        install_driver(bench, "1.2.0.5")
+
+    @classmethod
+    def tearDownClass(cls):
+        remove_driver(Bench(Named(cls.__name__ + ".tearDown")))
 
 
 # --------------------------------------------------------------------------

@@ -27,23 +27,7 @@ END = bytes.fromhex("7f0403000000")
 TABLE = BIOS + OEM2 + OEM3 + END
 
 
-def steps_of(log: Log, service_class: int):
-    return [c.function for c in log.calls() if c.service_class == service_class]
-
-
-class Families(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        if not fw.HWCALL.is_file() or not fw.HWLINK.is_file():
-            raise unittest.SkipTest("hwcall.exe or hwlink.dll not built")
-        bench = Bench(fw.Named("Families.setUp"))
-        fw.remove_driver(bench)
-        fw.install_driver(bench, "1.2.0.5")
-
-    @classmethod
-    def tearDownClass(cls):
-        fw.remove_driver(Bench(fw.Named("Families.tearDown")))
-
+class Families(fw.DriverScenario):
     def test_tables_ports_and_memory(self):
         r = Bench(self).run(
             configure(Firmware()),
