@@ -627,3 +627,5 @@ std::uint32_t HWLINK_STDCALL GABI_SAPI_SetPassword(std::uint32_t credentialKind,
 }
 
 }  // extern "C"
+
+#undef SAPI_OUTPUTS
