@@ -2,23 +2,21 @@
 
 #include <cstdint>
 
+#include "common/byte_reader.h"
+
 namespace cw {
 namespace {
 
 // Calls take(line) for every non-empty, terminated line of the resource.
 template <typename Take>
 void ForEachLine(const void* data, std::size_t size, Take take) {
-    if (!data) return;
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    const std::size_t count = size / 2;  // an odd last byte is ignored
-    std::size_t i = 0;
-    auto unit = [bytes](std::size_t k) {
-        return static_cast<wchar_t>(bytes[2 * k] | (bytes[2 * k + 1] << 8));
-    };
-    if (count > 0 && unit(0) == 0xFEFF) i = 1;
+    const ByteReader bytes(static_cast<const std::uint8_t*>(data), size);
+    std::uint16_t unit = 0;
+    std::size_t at = 0;
+    if (bytes.Get16(0, unit) && unit == 0xFEFF) at = 2;
     std::wstring line;
-    for (; i < count; ++i) {
-        const wchar_t c = unit(i);
+    for (; bytes.Get16(at, unit); at += 2) {  // an odd last byte is ignored
+        const wchar_t c = static_cast<wchar_t>(unit);
         if (c == L'\r' || c == L'\n') {
             if (!line.empty()) take(line);
             line.clear();

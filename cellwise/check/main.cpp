@@ -9,6 +9,7 @@
 #include "cellwise/report/event_log.h"
 #include "cellwise/check/lang_guard.h"
 #include "cellwise/check/run_check.h"
+#include "common/com_apartment.h"
 #include "common/process_args.h"
 
 namespace {
@@ -25,6 +26,10 @@ int RunCellwise() {
         return cw::kLanguageMismatch;
     }
 
+    // One apartment for the whole check: the result dialogs and the CSV report both
+    // ask WMI for the product identity.
+    const cw::ComApartment com;
+
     cw::RunSettings settings;
     settings.silent = parser.Present(cw::option::kSilent);
     settings.verifySignature = !parser.Present(cw::option::kNoVerifySignature);
@@ -33,7 +38,7 @@ int RunCellwise() {
 
     cw::BatteryList batteries;
     const int result = cw::RunCheck(settings, batteries);
-    cw::EventLog::Instance().Write(cw::EventKind::Information, 1, L"result=%d", result);
+    cw::EventLog::Instance().Write(cw::EventKind::Information, cw::kResultEvent, L"result=%d", result);
     if (parser.Present(cw::option::kLogCsv)) cw::WriteCsvReport(parser.Value(cw::option::kLogCsv).c_str(), result, batteries);
     return result;
 }

@@ -5,7 +5,9 @@
 #include "cellwise/identify/battery_query.h"
 #include "cellwise/check/library_ids.h"
 #include "cellwise/identify/platform_id.h"
+#include "cellwise/report/event_log.h"
 #include "cellwise/ui/resource.h"
+#include "cellwise/ui/result_dialog.h"
 #include "common/resource_library.h"
 #include "cellwise/check/show_message.h"
 #include "common/unique_handle.h"
@@ -29,7 +31,7 @@ int RunCheck(const RunSettings& settings, BatteryList& batteries) {
     const PairList targetPairs = ReadPairList(library.get(), library::kTargetPairs);
     const PairList platformPairs = ReadPairList(library.get(), library::kPlatformPairs);
 
-    const BatteryList found = EnumerateBatteries();
+    const BatteryList found = EnumerateBatteries(EventLog::Instance());
     if (found.empty()) {
         if (!settings.viewTarget) ShowMessage(settings, library.get(), library::kNoBatteryText, 0);
         return kNoBattery;
@@ -40,7 +42,10 @@ int RunCheck(const RunSettings& settings, BatteryList& batteries) {
     // A machine not listed, or any missing piece on the way, leaves platformId empty.
     GetPlatformId(platformPairs, outcome.platformId);
     outcome.fetchrunDebug = settings.fetchrunDebug;
-    // The result dialogs take the outcome once they are in place.
+
+    // With ViewTarget only a target pack is worth a window. The dialog's end code
+    // does not change the result.
+    if (!settings.silent && (!settings.viewTarget || outcome.found)) ShowResultDialog(outcome);
 
     return outcome.found ? kTargetFound : kNoTarget;
 }

@@ -2,18 +2,14 @@
 
 #include <windows.h>
 
-#include <vector>
-
 #include "common/companion.h"
-#include "common/signature.h"
+#include "common/detached_process.h"
+#include "common/held_file.h"
 #include "common/unique_handle.h"
 
 namespace cw {
 namespace {
 constexpr wchar_t kDebugLogArgument[] = L" /log:c:\\temp\\Fetchrun.log";
-#if defined(__i386__)
-static_assert(sizeof(STARTUPINFOW) == 68, "i686 STARTUPINFOW");
-#endif
 }  // namespace
 
 std::wstring BuildFetchrunCommandLine(const std::wstring& program, const std::wstring& target, bool debug) {
@@ -28,24 +24,13 @@ bool StartFetchrun(bool debug, const std::wstring& target) {
     if (folder.empty()) return false;
     const std::wstring program = CompanionPath(kFetchrunName);
     if (program.empty()) return false;
-    // Always checked: neither noverifysignature nor silent relaxes it.
-    if (VerifyFileSignature(program.c_str(), WTD_UI_NOGOOD) != 0) return false;
+    // Always checked: neither noverifysignature nor silent relaxes it. Held until
+    // the process exists, so the program started is the program checked.
+    const unique_file held = HoldTrustedFile(program.c_str(), WTD_UI_NOGOOD);
+    if (!held) return false;
 
-    const std::wstring line = BuildFetchrunCommandLine(program, target, debug);
-    std::vector<wchar_t> mutableLine(line.begin(), line.end());
-    mutableLine.push_back(L'\0');
-
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, folder.c_str(), &startup,
-                        &process)) {
-        return false;
-    }
-    unique_kernel thread(process.hThread);
-    unique_kernel child(process.hProcess);
-    return true;
+    // Started in the program's folder, whatever the current directory is.
+    return StartDetachedProcess(BuildFetchrunCommandLine(program, target, debug), folder.c_str()) == 0;
 }
 
 }  // namespace cw

@@ -7,7 +7,7 @@
 #include <cwctype>
 #include <vector>
 
-#include "cellwise/report/event_log.h"
+#include "cellwise/events.h"
 #include "cellwise/identify/smbios_batteries.h"
 #include "common/unique_handle.h"
 
@@ -17,8 +17,6 @@ namespace {
 // GUID_DEVCLASS_BATTERY, the battery device interface class.
 const GUID kBatteryClass = {0x72631e54, 0x78a4, 0x11d0, {0xbc, 0xf7, 0x00, 0xaa, 0x00, 0xb7, 0xb3, 0x2a}};
 
-constexpr int kQueryFailureId = 10;
-constexpr int kIdentityId = 20;
 constexpr wchar_t kDeviceIdentityFormat[] = L"Name:%s\r\nManufacturer:%s\r\nSerial:%s\r\npath:%s";
 constexpr wchar_t kEmptySerialText[] = L"serial number is empty. try to use SMBIOS later\r\n";
 constexpr wchar_t kTagFailedText[] = L"Failed to call IOCTL_BATTERY_QUERY_TAG";
@@ -46,8 +44,8 @@ static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6, "i686 fixed part o
 #endif
 
 // Queries one interface; true when its path could be opened.
-bool QueryInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData, BatteryList& batteries,
-                    bool& needSmbios) {
+bool QueryInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData, EventSink& events,
+                    BatteryList& batteries, bool& needSmbios) {
     DWORD size = 0;
     if (SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, nullptr, 0, &size, nullptr) ||
         GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) {
@@ -63,11 +61,11 @@ bool QueryInterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData, Batte
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!device) return false;
 
-    BatteryRecord record = QueryBattery(device.get());
-    EventLog::Instance().Write(EventKind::Information, kIdentityId, kDeviceIdentityFormat, record.name.c_str(),
-                               record.manufacturer.c_str(), record.serial.c_str(), detail->DevicePath);
+    BatteryRecord record = QueryBattery(device.get(), events);
+    events.Write(EventKind::Information, kBatteryIdentityEvent, kDeviceIdentityFormat, record.name.c_str(),
+                 record.manufacturer.c_str(), record.serial.c_str(), detail->DevicePath);
     if (!IsUsableSerial(record.serial)) {
-        EventLog::Instance().Write(EventKind::Error, kQueryFailureId, L"%s", kEmptySerialText);
+        events.Write(EventKind::Error, kBatteryQueryFailedEvent, L"%s", kEmptySerialText);
         needSmbios = true;
     } else if (record.valid) {
         batteries.push_back(std::move(record));
@@ -89,14 +87,14 @@ bool IsUsableSerial(const std::wstring& serial) {
     return !serial.empty() && !std::iswblank(serial[0]);
 }
 
-BatteryRecord QueryBattery(HANDLE device) {
+BatteryRecord QueryBattery(HANDLE device, EventSink& events) {
     BatteryRecord record;
     ULONG wait = 0;  // do not wait for a pack to appear in an empty bay
     ULONG tag = 0;
     DWORD returned = 0;
     if (!DeviceIoControl(device, IOCTL_BATTERY_QUERY_TAG, &wait, sizeof(wait), &tag, sizeof(tag), &returned,
                          nullptr)) {
-        EventLog::Instance().Write(EventKind::Error, kQueryFailureId, L"%s", kTagFailedText);
+        events.Write(EventKind::Error, kBatteryQueryFailedEvent, L"%s", kTagFailedText);
         return record;
     }
     for (const TextLevel& text : kTextLevels) {
@@ -108,7 +106,7 @@ BatteryRecord QueryBattery(HANDLE device) {
         returned = 0;
         if (!DeviceIoControl(device, IOCTL_BATTERY_QUERY_INFORMATION, &query, sizeof(query), reply,
                              (kReplyChars - 1) * sizeof(wchar_t), &returned, nullptr)) {
-            EventLog::Instance().Write(EventKind::Error, kQueryFailureId, L"%s", text.failureText);
+            events.Write(EventKind::Error, kBatteryQueryFailedEvent, L"%s", text.failureText);
             return record;
         }
         record.*text.field = ReplyText(reply, kReplyChars, returned);
@@ -117,7 +115,7 @@ BatteryRecord QueryBattery(HANDLE device) {
     return record;
 }
 
-BatteryList EnumerateBatteries() {
+BatteryList EnumerateBatteries(EventSink& events) {
     BatteryList batteries;
     unique_devinfo set(SetupDiGetClassDevsW(&kBatteryClass, nullptr, nullptr,
                                             DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
@@ -128,12 +126,12 @@ BatteryList EnumerateBatteries() {
         SP_DEVICE_INTERFACE_DATA interfaceData = {};
         interfaceData.cbSize = sizeof(interfaceData);
         if (!SetupDiEnumDeviceInterfaces(set.get(), nullptr, &kBatteryClass, index, &interfaceData)) break;
-        QueryInterface(set.get(), interfaceData, batteries, needSmbios);
+        QueryInterface(set.get(), interfaceData, events, batteries, needSmbios);
     }
     set.reset();
 
     if (needSmbios) {
-        BatteryList fromTables = ReadSmbiosBatteries();
+        BatteryList fromTables = ReadSmbiosBatteries(events);
         for (BatteryRecord& record : fromTables) batteries.push_back(std::move(record));
     }
     return batteries;

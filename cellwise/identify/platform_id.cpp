@@ -1,10 +1,10 @@
 #include "cellwise/identify/platform_id.h"
 
 #include <utility>
-#include <vector>
 
 #include "hwlink/hwlink.h"  // the library's contract: the export's type and record
 #include "common/companion.h"
+#include "common/registry_text.h"
 #include "common/wide_format.h"
 
 namespace cw {
@@ -18,17 +18,6 @@ using ReadWritePwrmcFn = DWORD(__cdecl*)(DWORD selector, DWORD* value);
 template <typename Fn>
 Fn Export(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-// A registry string of at most `bytes` bytes; empty when it cannot be read. The
-// value's type is not checked, and its text need not be terminated.
-std::wstring ReadText(HKEY key, const wchar_t* name, DWORD bytes) {
-    std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
-    DWORD size = bytes;
-    if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
-        ERROR_SUCCESS)
-        return {};
-    return std::wstring(buffer.data());
 }
 
 }  // namespace
@@ -103,11 +92,11 @@ bool CNRV0A17::QueryEcValue(std::uint32_t* value) {
 
 bool CNRV0A17::ReadInstallPath() {
     libraryPath_.clear();
-    unique_hkey key;
-    if (RegOpenKeyExW(root_, subKey_.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
-    const std::wstring folder = ReadText(key.get(), kEcFolderValue, kEcFolderBytes);
+    const unique_hkey key = OpenKeyForReading(root_, subKey_.c_str());
+    if (!key) return false;
+    const std::wstring folder = ReadRegistryText(key.get(), kEcFolderValue, kEcFolderBytes);
     if (folder.empty()) return false;
-    const std::wstring file = ReadText(key.get(), kEcFileValue, kEcFileBytes);
+    const std::wstring file = ReadRegistryText(key.get(), kEcFileValue, kEcFileBytes);
     libraryPath_ = JoinEcLibraryPath(folder, file);
     return !libraryPath_.empty();
 }

@@ -2,10 +2,7 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <utility>
-
-#include "cellwise/report/event_log.h"
 
 namespace cw {
 
@@ -16,7 +13,6 @@ constexpr DWORD kRawSmbiosProvider =
     (DWORD{'R'} << 24) | (DWORD{'S'} << 16) | (DWORD{'M'} << 8) | DWORD{'B'};
 
 constexpr wchar_t kSmbiosBatteryEvent[] = L"SMBIOS battery\r\n Name:%s\r\n Manufacturer:%s\r\n Serial:%s\r\n";
-constexpr int kBatteryIdentityEvent = 20;
 
 // Both firmware table calls report the size they need when given no buffer, and
 // again when the data grew between the two calls.
@@ -42,12 +38,10 @@ public:
         const std::vector<std::uint8_t> bytes = FetchSized([](void* buffer, DWORD size) {
             return EnumSystemFirmwareTables(kRawSmbiosProvider, buffer, size);
         });
-        std::vector<std::uint32_t> ids(bytes.size() / sizeof(DWORD));
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-            DWORD id = 0;
-            std::memcpy(&id, bytes.data() + i * sizeof(DWORD), sizeof(DWORD));
-            ids[i] = id;
-        }
+        const ByteReader reader(bytes.data(), bytes.size());
+        std::vector<std::uint32_t> ids;
+        std::uint32_t id = 0;
+        for (std::size_t at = 0; reader.Get32(at, id); at += sizeof(id)) ids.push_back(id);
         return ids;
     }
 
@@ -60,22 +54,22 @@ public:
 
 }  // namespace
 
-BatteryList ReadSmbiosBatteries(FirmwareTableSource& source) {
+BatteryList ReadSmbiosBatteries(FirmwareTableSource& source, EventSink& events) {
     BatteryList batteries;
     SmbiosTableReader reader(source);
     for (bool more = reader.Open(); more; more = reader.Next()) {
         BatteryRecord record;
         if (!ReadPortableBattery(reader.Current(), record)) continue;
-        EventLog::Instance().Write(EventKind::Information, kBatteryIdentityEvent, kSmbiosBatteryEvent,
-                                   record.name.c_str(), record.manufacturer.c_str(), record.serial.c_str());
+        events.Write(EventKind::Information, kBatteryIdentityEvent, kSmbiosBatteryEvent, record.name.c_str(),
+                     record.manufacturer.c_str(), record.serial.c_str());
         batteries.push_back(std::move(record));
     }
     return batteries;
 }
 
-BatteryList ReadSmbiosBatteries() {
+BatteryList ReadSmbiosBatteries(EventSink& events) {
     FirmwareTables tables;
-    return ReadSmbiosBatteries(tables);
+    return ReadSmbiosBatteries(tables, events);
 }
 
 }  // namespace cw

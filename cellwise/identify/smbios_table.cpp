@@ -6,48 +6,21 @@ namespace cw {
 
 FirmwareTableSource::~FirmwareTableSource() = default;
 
-bool SmbiosSpan::Byte(std::size_t offset, std::uint8_t& value) const {
-    if (!Fits(offset, 1)) return false;
-    value = data_[offset];
-    return true;
-}
-
-bool SmbiosSpan::FindNul(std::size_t offset, std::size_t& at) const {
-    for (std::size_t i = offset; i < size_; ++i) {
-        if (data_[i] == 0) {
-            at = i;
-            return true;
-        }
-    }
-    return false;
-}
-
-bool SmbiosSpan::FindDoubleNul(std::size_t offset, std::size_t& at) const {
-    if (!Fits(offset, 2)) return false;
-    for (std::size_t i = offset; i + 1 < size_; ++i) {
-        if (data_[i] == 0 && data_[i + 1] == 0) {
-            at = i;
-            return true;
-        }
-    }
-    return false;
-}
-
 namespace {
 
-bool IsStructurePosition(SmbiosSpan table, std::size_t offset) {
+bool IsStructurePosition(ByteReader table, std::size_t offset) {
     return table.Fits(offset, 2);
 }
 
 }  // namespace
 
-bool FirstSmbiosStructure(SmbiosSpan table, std::size_t& offset) {
+bool FirstSmbiosStructure(ByteReader table, std::size_t& offset) {
     if (!IsStructurePosition(table, kSmbiosRawHeaderSize)) return false;
     offset = kSmbiosRawHeaderSize;
     return true;
 }
 
-bool NextSmbiosStructure(SmbiosSpan table, std::size_t offset, std::size_t& next) {
+bool NextSmbiosStructure(ByteReader table, std::size_t offset, std::size_t& next) {
     if (!IsStructurePosition(table, offset)) return false;
     std::size_t length = 0;
     if (!SmbiosStructure(table, offset).FormattedLength(length)) return false;
@@ -60,12 +33,12 @@ bool NextSmbiosStructure(SmbiosSpan table, std::size_t offset, std::size_t& next
 }
 
 bool SmbiosStructure::Type(std::uint8_t& type) const {
-    return table_.Byte(offset_ + kSmbiosTypeOffset, type);
+    return table_.Get8(offset_ + kSmbiosTypeOffset, type);
 }
 
 bool SmbiosStructure::FormattedLength(std::size_t& length) const {
     std::uint8_t value = 0;
-    if (!table_.Byte(offset_ + kSmbiosLengthOffset, value)) return false;
+    if (!table_.Get8(offset_ + kSmbiosLengthOffset, value)) return false;
     // A length below the header would not move the walk forward.
     if (value < kSmbiosStructureHeaderSize || !table_.Fits(offset_, value)) return false;
     length = value;
@@ -75,7 +48,7 @@ bool SmbiosStructure::FormattedLength(std::size_t& length) const {
 bool SmbiosStructure::Field(std::size_t offset, std::uint8_t& value) const {
     std::size_t length = 0;
     if (!FormattedLength(length) || offset >= length) return false;
-    return table_.Byte(offset_ + offset, value);
+    return table_.Get8(offset_ + offset, value);
 }
 
 std::wstring SmbiosStructure::String(std::uint8_t number) const {
@@ -92,7 +65,7 @@ std::wstring SmbiosStructure::String(std::uint8_t number) const {
             std::wstring text(count, L'\0');
             for (std::size_t i = 0; i < count; ++i) {
                 std::uint8_t byte = 0;
-                if (!table_.Byte(start + i, byte)) return std::wstring();
+                if (!table_.Get8(start + i, byte)) return std::wstring();
                 text[i] = static_cast<wchar_t>(byte);
             }
             return text;

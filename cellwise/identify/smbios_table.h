@@ -1,7 +1,7 @@
 // Walks the raw SMBIOS tables handed out by the firmware table interface ('RSMB')
 // and reads the Portable Battery (type 22) structures in them. Pure byte work: no
 // Windows headers, so it also builds and fuzzes on the host. Table bytes are
-// untrusted; every read goes through SmbiosSpan's checks, whatever the length
+// untrusted; every read goes through the checked ByteReader, whatever the length
 // bytes and string sets claim.
 #pragma once
 #include <cstddef>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cellwise/identify/battery_record.h"
+#include "common/byte_reader.h"
 
 namespace cw {
 
@@ -41,39 +42,18 @@ public:
     virtual std::vector<std::uint8_t> Table(std::uint32_t id) = 0;
 };
 
-// Read-only bytes; every access states offset and length and fails outside.
-class SmbiosSpan {
-public:
-    SmbiosSpan() = default;
-    SmbiosSpan(const std::uint8_t* data, std::size_t size) : data_(data), size_(data ? size : 0) {}
-
-    std::size_t size() const { return size_; }
-    bool Fits(std::size_t offset, std::size_t length) const {
-        return offset <= size_ && length <= size_ - offset;
-    }
-    bool Byte(std::size_t offset, std::uint8_t& value) const;
-    // The first NUL at or after `offset`.
-    bool FindNul(std::size_t offset, std::size_t& at) const;
-    // The first pair of consecutive NULs at or after `offset` (position of the first).
-    bool FindDoubleNul(std::size_t offset, std::size_t& at) const;
-
-private:
-    const std::uint8_t* data_ = nullptr;
-    std::size_t size_ = 0;
-};
-
 // Positions of structures within one table. A position counts as a structure only
 // while it lies before the table's last byte (type and length must be readable).
-bool FirstSmbiosStructure(SmbiosSpan table, std::size_t& offset);
+bool FirstSmbiosStructure(ByteReader table, std::size_t& offset);
 // The structure after the one at `offset`; false when its formatted area or
 // string set does not end within the table, or when the table ends.
-bool NextSmbiosStructure(SmbiosSpan table, std::size_t offset, std::size_t& next);
+bool NextSmbiosStructure(ByteReader table, std::size_t offset, std::size_t& next);
 
 // One structure of a table, by position.
 class SmbiosStructure {
 public:
     SmbiosStructure() = default;
-    SmbiosStructure(SmbiosSpan table, std::size_t offset) : table_(table), offset_(offset) {}
+    SmbiosStructure(ByteReader table, std::size_t offset) : table_(table), offset_(offset) {}
 
     bool Type(std::uint8_t& type) const;
     // Length of the formatted area, header included; false when it is shorter than
@@ -87,7 +67,7 @@ public:
     std::wstring String(std::uint8_t number) const;
 
 private:
-    SmbiosSpan table_;
+    ByteReader table_;
     std::size_t offset_ = 0;
 };
 
@@ -110,7 +90,7 @@ public:
 
 private:
     bool LoadFrom(std::size_t index);
-    SmbiosSpan Span() const { return SmbiosSpan(table_.data(), table_.size()); }
+    ByteReader Span() const { return ByteReader(table_.data(), table_.size()); }
 
     FirmwareTableSource& source_;
     std::vector<std::uint32_t> ids_;

@@ -1,14 +1,12 @@
 #include "cellwise/report/event_log.h"
 
-#include "cellwise/report/utf16_file.h"
-
-#include <cstdio>
-#include <cwchar>
+#include "common/utf16_file.h"
 
 namespace cw {
 namespace {
 
-constexpr wchar_t kRecordFormat[] = L"---\r\n%04u/%02u/%02u %02u:%02u:%02u.%03u, %s, id=%d\r\n%s\r\n";
+// The first %s is the time stamp, "YYYY/MM/DD hh:mm:ss.mmm".
+constexpr wchar_t kRecordFormat[] = L"---\r\n%s, %s, id=%d\r\n%s\r\n";
 
 }  // namespace
 
@@ -22,9 +20,8 @@ const wchar_t* EventKindWord(int kind) {
     }
 }
 
-std::wstring FormatEventRecord(const SYSTEMTIME& time, int kind, int id, const std::wstring& text) {
-    return FormatText(kRecordFormat, time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
-                      time.wSecond, time.wMilliseconds, EventKindWord(kind), id, text.c_str());
+std::wstring FormatEventRecord(const TimeStamp& time, int kind, int id, const std::wstring& text) {
+    return FormatText(kRecordFormat, FormatDateTimeMs(time).c_str(), EventKindWord(kind), id, text.c_str());
 }
 
 EventLog& EventLog::Instance() {
@@ -34,21 +31,16 @@ EventLog& EventLog::Instance() {
 
 bool EventLog::Open(const wchar_t* path) {
     file_.reset();  // the file is held without write sharing: let go before reopening
-    file_ = OpenUtf16ForAppend(path);
+    // Others may read or delete the log while it is open, never write to it.
+    file_ = OpenUtf16ForAppend(path, FILE_SHARE_READ | FILE_SHARE_DELETE, Utf16Mark::Rewrite);
     return static_cast<bool>(file_);
 }
 
-void EventLog::Write(EventKind kind, int id, const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const std::wstring text = FormatTextV(format, args);
-    va_end(args);
+void EventLog::Record(EventKind kind, int id, const std::wstring& text) {
     if (!file_) return;
 
-    SYSTEMTIME now;
-    GetLocalTime(&now);
     // A lost record is not reported: logging never changes how a run ends.
-    WriteUtf16(file_.get(), FormatEventRecord(now, static_cast<int>(kind), id, text));
+    WriteUtf16(file_.get(), FormatEventRecord(LocalTimeStamp(), static_cast<int>(kind), id, text));
 }
 
 }  // namespace cw

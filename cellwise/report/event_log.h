@@ -4,32 +4,30 @@
 #pragma once
 #include <windows.h>
 
-#include <cstdarg>
 #include <string>
 
+#include "cellwise/events.h"
+#include "common/time_stamp.h"
 #include "common/unique_handle.h"
-#include "common/wide_format.h"
 
 namespace cw {
-
-// SUCCESS, ERROR, WARNING, INFORMATION (the upper-case names are Windows macros).
-enum class EventKind : int { Success = 0, Error = 1, Warning = 2, Information = 3 };
 
 // The word a kind is written as; empty for values outside the table.
 const wchar_t* EventKindWord(int kind);
 
 // One whole record, time stamp first, ready to be written as UTF-16LE.
-std::wstring FormatEventRecord(const SYSTEMTIME& time, int kind, int id, const std::wstring& text);
+std::wstring FormatEventRecord(const TimeStamp& time, int kind, int id, const std::wstring& text);
 
-class EventLog {
+// The process-wide log; Write (from EventSink) formats and appends one record.
+class EventLog final : public EventSink {
 public:
     static EventLog& Instance();
 
     bool Open(const wchar_t* path);
-    void Write(EventKind kind, int id, const wchar_t* format, ...);
 
 private:
     EventLog() = default;
+    void Record(EventKind kind, int id, const std::wstring& text) override;
     unique_file file_;
 };
 

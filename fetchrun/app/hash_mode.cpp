@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/companion.h"
+#include "common/utf16_file.h"
 #include "fetchrun/app/exit_codes.h"
 #include "fetchrun/transfer/fetchrun_log.h"
 #include "fetchrun/transfer/hash_thread.h"
@@ -48,20 +49,10 @@ DWORD MakeHashIni(const wchar_t* fileName, const wchar_t* fullPath, const wchar_
     // program itself (or a link to it) then fails instead of overwriting it.
     cw::unique_file program(CreateFileW(fullPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    {
-        cw::unique_file ini(CreateFileW(outIni, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!ini) {
-            LogFormat(L"Can't create ini file 0x%08X.", GetLastError());
-            return kExitIniFile;
-        }
-        // With the byte order mark in place the profile functions keep the file UTF-16LE.
-        static const BYTE kByteOrderMark[] = {0xFF, 0xFE};
-        DWORD written = 0;
-        if (!WriteFile(ini.get(), kByteOrderMark, sizeof(kByteOrderMark), &written, nullptr) ||
-            written != sizeof(kByteOrderMark)) {
-            LogFormat(L"Can't create ini file 0x%08X.", GetLastError());
-            return kExitIniFile;
-        }
+    // With the byte order mark in place the profile functions keep the file UTF-16LE.
+    if (!cw::CreateUtf16File(outIni)) {
+        LogFormat(L"Can't create ini file 0x%08X.", GetLastError());
+        return kExitIniFile;
     }
     const std::wstring url = ProgramUrl(fileName);
     if (!CGlobalIniMgr::WriteHashIni(outIni, hashText.c_str(), url.c_str())) {

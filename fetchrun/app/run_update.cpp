@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/detached_process.h"
+#include "common/registry_text.h"
 #include "fetchrun/transfer/fetchrun_log.h"
 
 namespace fetchrun {
@@ -49,6 +51,14 @@ cw::unique_file MakeRequest(wchar_t* reason, POWER_REQUEST_TYPE type) {
     return request;
 }
 
+// The Run value's text in one registry view; `opened` tells whether the key opened.
+// An empty text counts as none.
+std::wstring ReadRunCommand(REGSAM view, bool& opened) {
+    const cw::unique_hkey key = cw::OpenKeyForReading(HKEY_LOCAL_MACHINE, kRunKey, view);
+    opened = static_cast<bool>(key);
+    return key ? cw::ReadRegistryText(key.get(), kRunValue, kRunValueBytes) : std::wstring();
+}
+
 }  // namespace
 
 DWORD RunElevated(const wchar_t* program, const wchar_t* parameters, const wchar_t* verb) {
@@ -84,22 +94,22 @@ DWORD RunElevated(const wchar_t* program, const wchar_t* parameters, const wchar
 }
 
 void LaunchRunKeyCommand() {
-    cw::unique_hkey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    // The process's own view first. Under WoW64 that is the 32-bit view, and a
+    // 64-bit installer writes the value into the 64-bit one: look there next.
+    bool ownOpened = false;
+    bool nativeOpened = false;
+    std::wstring command = ReadRunCommand(0, ownOpened);
+    if (command.empty()) command = ReadRunCommand(KEY_WOW64_64KEY, nativeOpened);
+    if (!ownOpened && !nativeOpened) {
         LogLine(L"can't open reg (run).");
         return;
     }
-    // One character more than the value may fill, so the text always ends.
-    wchar_t command[kRunValueBytes / sizeof(wchar_t) + 1] = {};
-    DWORD size = kRunValueBytes;
-    const LONG read = RegQueryValueExW(key.get(), kRunValue, nullptr, nullptr, reinterpret_cast<BYTE*>(command), &size);
-    key.reset();
-    if (read != ERROR_SUCCESS || command[0] == L'\0') {
+    if (command.empty()) {
         LogLine(L"can't read cmd (run).");
         return;
     }
     std::vector<wchar_t> expanded(kExpandedChars, L'\0');
-    const DWORD needed = ExpandEnvironmentStringsW(command, expanded.data(), kExpandedChars);
+    const DWORD needed = ExpandEnvironmentStringsW(command.c_str(), expanded.data(), kExpandedChars);
     if (needed == 0 || needed > kExpandedChars) {
         LogLine(L"can't read cmd (run).");
         return;
@@ -108,20 +118,10 @@ void LaunchRunKeyCommand() {
 }
 
 DWORD StartProcess(const wchar_t* commandLine) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
     LogFormat(L"cmd  : %s.", commandLine);
-    std::vector<wchar_t> writable(commandLine, commandLine + lstrlenW(commandLine) + 1);
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE,
-                        CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process)) {
-        const DWORD error = GetLastError();
-        LogFormat(L"CreateProcess failed %d.", static_cast<int>(error));
-        return error;
-    }
-    cw::unique_kernel thread(process.hThread);
-    cw::unique_kernel child(process.hProcess);
-    return 0;
+    const DWORD error = cw::StartDetachedProcess(commandLine, nullptr);
+    if (error != 0) LogFormat(L"CreateProcess failed %d.", static_cast<int>(error));
+    return error;
 }
 
 void CPowerRequests::StartSystem() {

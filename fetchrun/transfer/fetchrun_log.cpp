@@ -6,12 +6,12 @@
 #include <string>
 
 #include "common/companion.h"
+#include "common/utf16_file.h"
 #include "fetchrun/transfer/log_format.h"
 
 namespace fetchrun {
 namespace {
 
-constexpr wchar_t kByteOrderMark = 0xFEFF;
 constexpr wchar_t kLineEnd[] = L"\r\n";
 constexpr int kCreateAttempts = 250;
 constexpr DWORD kAccessDeniedPauseMs = 500;
@@ -32,24 +32,8 @@ const std::wstring& OwnLockName() {
     return name;
 }
 
-LogTime LocalNow() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    LogTime time;
-    time.year = now.wYear;
-    time.month = now.wMonth;
-    time.day = now.wDay;
-    time.hour = now.wHour;
-    time.minute = now.wMinute;
-    time.second = now.wSecond;
-    return time;
-}
-
 // Write failures are ignored: logging never changes how a run ends.
-void WriteText(const wchar_t* text, std::size_t length) {
-    DWORD written = 0;
-    WriteFile(LogFile().get(), text, static_cast<DWORD>(length * sizeof(wchar_t)), &written, nullptr);
-}
+void WriteText(const wchar_t* text, std::size_t length) { cw::WriteUtf16(LogFile().get(), text, length); }
 
 void WriteText(const std::wstring& text) { WriteText(text.data(), text.size()); }
 
@@ -107,15 +91,9 @@ void CLogOutCollision::Unlock() {
 bool OpenLog(const wchar_t* path) {
     cw::unique_file& log = LogFile();
     if (log || !path || !*path) return static_cast<bool>(log);
-    cw::unique_file file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER zero = {};
-    LARGE_INTEGER end = {};
-    if (!SetFilePointerEx(file.get(), zero, &end, FILE_END)) return false;
-    log = std::move(file);
-    if (end.QuadPart == 0) WriteText(&kByteOrderMark, 1);
-    return true;
+    // Unshared: the lines of other runs wait for the lock, not for the file.
+    log = cw::OpenUtf16ForAppend(path, 0, cw::Utf16Mark::IfEmpty);
+    return static_cast<bool>(log);
 }
 
 bool IsLogOpen() { return static_cast<bool>(LogFile()); }
@@ -126,14 +104,14 @@ void LogHeader() {
     if (!IsLogOpen()) return;
     CLogOutCollision lock;
     lock.Lock();
-    WriteText(FormatLogBanner(kLogProgramName, LocalNow()) + kLineEnd);
+    WriteText(FormatLogBanner(kLogProgramName, cw::LocalTimeStamp()) + kLineEnd);
 }
 
 void LogLine(const wchar_t* text) {
     if (!IsLogOpen()) return;
     CLogOutCollision lock;
     lock.Lock();
-    WriteText(FormatLogPrefix(LocalNow()));
+    WriteText(FormatLogPrefix(cw::LocalTimeStamp()));
     if (text) WriteText(text, wcslen(text));
     WriteText(kLineEnd, 2);
 }

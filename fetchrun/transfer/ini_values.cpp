@@ -1,5 +1,7 @@
 #include "fetchrun/transfer/ini_values.h"
 
+#include "common/byte_reader.h"
+
 namespace fetchrun {
 
 std::int32_t LeadingDecimal(const std::wstring& text) {
@@ -32,12 +34,10 @@ void Unscramble(std::vector<std::uint8_t>& bytes, std::uint32_t key) {
 }
 
 std::wstring TextFromUtf16Le(const std::uint8_t* bytes, std::size_t size) {
+    const cw::ByteReader reader(bytes, size);
     std::wstring text;
-    for (std::size_t i = 0; i + 1 < size; i += 2) {
-        const wchar_t c = static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
-        if (c == L'\0') break;
-        text += c;
-    }
+    std::uint16_t unit = 0;
+    for (std::size_t at = 0; reader.Get16(at, unit) && unit != 0; at += 2) text += static_cast<wchar_t>(unit);
     return text;
 }
 

@@ -4,17 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "common/time_stamp.h"
+
 namespace fetchrun {
 
-// Local time of one log line, as the platform's clock reports it.
-struct LogTime {
-    std::uint16_t year = 0;
-    std::uint16_t month = 0;
-    std::uint16_t day = 0;
-    std::uint16_t hour = 0;
-    std::uint16_t minute = 0;
-    std::uint16_t second = 0;
-};
+// Local time of one log line (its milliseconds are not written).
+using LogTime = cw::TimeStamp;
 
 inline constexpr wchar_t kLogProgramName[] = L"Fetchrun";
 // Longest banner, in characters, without the line end.

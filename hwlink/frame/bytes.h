@@ -1,10 +1,13 @@
-// Little-endian fields over a span of bytes, every access bounds-checked: a field
-// that does not lie wholly inside the span is neither read nor written. Firmware
-// blocks and frames are built and read only through these. No Windows headers.
+// Little-endian fields over a span of writable bytes, every access bounds-checked:
+// a field that does not lie wholly inside the span is neither read nor written.
+// Firmware blocks and frames are built and read only through these; reads go
+// through the common checked reader. No Windows headers.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "common/byte_reader.h"
 
 namespace hwlink {
 
@@ -15,31 +18,17 @@ public:
 
     std::uint8_t* data() const { return data_; }
     std::size_t size() const { return size_; }
+    cw::ByteReader Reader() const { return cw::ByteReader(data_, size_); }
 
-    bool Fits(std::size_t offset, std::size_t length) const {
-        return offset <= size_ && length <= size_ - offset;
-    }
+    bool Fits(std::size_t offset, std::size_t length) const { return Reader().Fits(offset, length); }
     // The span [offset, offset + length); empty when it does not fit.
     Bytes Sub(std::size_t offset, std::size_t length) const {
         return Fits(offset, length) ? Bytes(data_ + offset, length) : Bytes();
     }
 
-    bool Get8(std::size_t offset, std::uint8_t& v) const {
-        if (!Fits(offset, 1)) return false;
-        v = data_[offset];
-        return true;
-    }
-    bool Get16(std::size_t offset, std::uint16_t& v) const {
-        if (!Fits(offset, 2)) return false;
-        v = static_cast<std::uint16_t>(data_[offset] | (data_[offset + 1] << 8));
-        return true;
-    }
-    bool Get32(std::size_t offset, std::uint32_t& v) const {
-        if (!Fits(offset, 4)) return false;
-        v = static_cast<std::uint32_t>(data_[offset]) | static_cast<std::uint32_t>(data_[offset + 1]) << 8 |
-            static_cast<std::uint32_t>(data_[offset + 2]) << 16 | static_cast<std::uint32_t>(data_[offset + 3]) << 24;
-        return true;
-    }
+    bool Get8(std::size_t offset, std::uint8_t& v) const { return Reader().Get8(offset, v); }
+    bool Get16(std::size_t offset, std::uint16_t& v) const { return Reader().Get16(offset, v); }
+    bool Get32(std::size_t offset, std::uint32_t& v) const { return Reader().Get32(offset, v); }
     bool Put8(std::size_t offset, std::uint8_t v) const {
         if (!Fits(offset, 1)) return false;
         data_[offset] = v;
@@ -57,11 +46,7 @@ public:
         return true;
     }
     // Copies `length` bytes out of / into the span at `offset`.
-    bool Read(std::size_t offset, void* out, std::size_t length) const {
-        if (!Fits(offset, length)) return false;
-        if (length) std::memcpy(out, data_ + offset, length);
-        return true;
-    }
+    bool Read(std::size_t offset, void* out, std::size_t length) const { return Reader().Read(offset, out, length); }
     bool Write(std::size_t offset, const void* in, std::size_t length) const {
         if (!Fits(offset, length)) return false;
         if (length) std::memcpy(data_ + offset, in, length);

@@ -1,15 +1,15 @@
 """The firmware side of a simulated notebook, for black-box runs of hwlink.dll.
 
-hwlink.dll (the x86_64 build from CW_SHIP_DIR) is driven by the scenario tool
-hwcall.exe (tests/sim/khwport), which loads it, calls exports by name and writes
+hwlink.dll (from the side's CW_SHIP_DIR) is driven by the scenario tool hwcall.exe
+(tests/sim/khwport, of the same bitness), which loads it, calls exports by name and writes
 one JSON object per step. Behind it the simulated driver KHWPORT.SYS, installed
 with the library's own KernelDrv_Install from the current directory as a user
 would, answers from a firmware model that each scenario configures and records
 every request the library sends. The embedded-controller library ecsim.dll is
 configured through the environment of the program that loads it.
 
-Wine's output goes to files, never to a pipe. Environment (set by ctest):
-CW_SHIP_DIR, CW_TEST_BIN, CW_SCENARIO_DIR, WINEPREFIX, WINE64.
+Wine's output goes to files, never to a pipe. The side's folders and prefix come
+from winerun.
 """
 import json
 import os
@@ -22,12 +22,7 @@ from pathlib import Path
 from typing import Dict, List, Optional, Sequence, Tuple
 
 import winerun
-
-SHIP_DIR = Path(os.environ.get("CW_SHIP_DIR", ""))
-TEST_BIN = Path(os.environ.get("CW_TEST_BIN", ""))
-SCENARIO_DIR = Path(os.environ.get("CW_SCENARIO_DIR", ""))
-WINEPREFIX = Path(os.environ.get("WINEPREFIX", ""))
-WINE64 = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+from winerun import SCENARIO_DIR, SHIP_DIR, TEST_BIN, WINE64, WINEPREFIX, dos_path
 
 HWLINK = SHIP_DIR / "hwlink.dll"
 HWCALL = TEST_BIN / "hwcall.exe"
@@ -93,11 +88,6 @@ CONFIG_MAGIC = 0x5357484B
 CONFIG_SIZE = 2976
 
 NVMISC = 0x8001
-
-
-def dos_path(path) -> str:
-    """The Windows name of a host path (Wine maps / to drive Z:)."""
-    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
 # --------------------------------------------------------------------------
@@ -285,10 +275,7 @@ class Bench:
     """A scratch folder and the runs of hwcall.exe made in it."""
 
     def __init__(self, test, suffix: str = ""):
-        name = test.id() + ("." + suffix if suffix else "")
-        self.folder = SCENARIO_DIR / re.sub(r"[^A-Za-z0-9_.-]", "_", name)
-        shutil.rmtree(self.folder, ignore_errors=True)
-        self.folder.mkdir(parents=True)
+        self.folder = winerun.fresh_folder(SCENARIO_DIR, test.id(), suffix)
         self.runs = 0
 
     def driver_folder(self, version: Optional[str]) -> Path:
@@ -388,22 +375,15 @@ def ec_environment(value: int = 3, flags: int = 0x10, devinfo_result: int = 0, r
 
 
 def register_ec_library(folder: Path, dll_name: str = "ecsim.dll", trailing_backslash: bool = False):
-    """Registers the controller library (copy ECSIM into `folder` first) under EC_REGISTRY_KEY."""
+    """Registers the controller library (copy ECSIM into `folder` first) under EC_REGISTRY_KEY,
+    in the registry view of the programs under test (a 32-bit program loads a 32-bit library)."""
     inst = dos_path(folder) + ("\\" if trailing_backslash else "")
     for name, value in (("InstPath", inst), ("DllName", dll_name)):
-        _reg("add", EC_REGISTRY_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
+        winerun.reg("add", EC_REGISTRY_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
 
 
 def unregister_ec_library():
-    _reg("delete", EC_REGISTRY_KEY, "/f", check=False)
-
-
-def _reg(*args, check=True):
-    scratch = SCENARIO_DIR / "reg"
-    scratch.mkdir(parents=True, exist_ok=True)
-    code = winerun.run([WINE64, "reg", *args], scratch / "stdout.txt", scratch / "stderr.txt", timeout=RUN_TIMEOUT)
-    if check and code != 0:
-        raise AssertionError("reg %s failed with %d" % (" ".join(args), code))
+    winerun.reg("delete", EC_REGISTRY_KEY, "/f", check=False)
 
 
 def read_trace(path: Path) -> List[str]:

@@ -8,9 +8,10 @@ import unittest
 
 from dlserver import unused_port
 from fetchrun_harness import (BANNER, EXIT_DOWNLOAD, EXIT_END_CODE, EXIT_OK, EXIT_UNKNOWN_STATUS, RUNKEY_COMMAND,
-                              TEST_BIN, ServedScenario, delete_run_key, library_text, read_record,
+                              TEST_BIN, VIEW_32, VIEW_64, ServedScenario, delete_run_key, library_text, read_record,
                               set_run_key,
                               host_path)
+from winerun import SIDE
 
 HASH_INVALID = "CThreadDL - error: Hash invalid"
 NOT_TRUSTED = "CThreadDL - error: WinVerifyTrust return 0x800B0100."
@@ -193,6 +194,27 @@ class TargetMode(ServedScenario):
         finally:
             set_run_key()
 
+    def test_run_value_of_the_own_registry_view_first_then_of_the_64_bit_view(self):
+        # A 64-bit installer writes the value into the 64-bit view, which a 32-bit
+        # Fetchrun under WoW64 does not see by default.
+        own = "32" if SIDE == "i686" else "64"
+        rows = (({VIEW_64: "64"}, "64"),
+                ({VIEW_32: "32", VIEW_64: "64"}, own))
+        url = self.settings(end_code="done")
+        command = RUNKEY_COMMAND.replace("%CW_FETCHRUN_RUNKEY_DIR%", self.s.dos())
+        try:
+            for values, started in rows:
+                with self.subTest(values=values):
+                    delete_run_key()
+                    for view, mark in values.items():
+                        set_run_key(RUNKEY_COMMAND + " " + mark, view=view)
+                    self.s.path("runkey.exe.record").unlink(missing_ok=True)
+                    self.assertEqual(EXIT_END_CODE, self.s.check("/Url:" + url))
+                    self.assertEqual(self.s.lines()[-2], "cmd  : %s %s." % (command, started))
+                    self.assertEqual(self.s.runkey_record().command_line, "%s %s" % (command, started))
+        finally:
+            delete_run_key()
+            set_run_key()
 
 if __name__ == "__main__":
     unittest.main()

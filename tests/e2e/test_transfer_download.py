@@ -3,8 +3,8 @@
 fetchprobe.exe (tests/sim/fetchprobe) runs CThreadDL, CGlobalIniMgr and CThreadHash
 from Fetchrun's transfer library under Wine and writes what they returned; the
 server (dlserver.py) plays the maker's download server, including the transfers
-that go wrong. Environment (set by ctest): CW_TEST_BIN, CW_SCENARIO_DIR, WINEPREFIX,
-WINE64, no_proxy.
+that go wrong. On the i686 side fetchprobe is a 32-bit build, as Fetchrun is. The
+side's folders and prefix come from winerun; ctest sets no_proxy.
 """
 import hashlib
 import os
@@ -15,11 +15,11 @@ from typing import Dict, Optional
 
 import winerun
 
-from dlserver import DownloadServer, NOT_FOUND_BODY, unused_port
+from dlserver import NOT_FOUND_BODY, unused_port
+from fetchrun_harness import ServedCase
+from winerun import TEST_BIN, WINE64, dos_path
 
-TEST_BIN = Path(os.environ.get("CW_TEST_BIN", ""))
-SCENARIO_DIR = Path(os.environ.get("CW_SCENARIO_DIR", "")) / "transfer"
-WINE64 = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+SCENARIO_DIR = winerun.SCENARIO_DIR / "transfer"
 PROBE = TEST_BIN / "fetchprobe.exe"
 RUN_TIMEOUT = 120
 
@@ -27,10 +27,6 @@ HASH_INVALID = "CThreadDL - error: Hash invalid"
 INTERRUPTED = "CThreadDL - thread interruped."
 NO_SIGNATURE = "CThreadDL - error: WinVerifyTrust return 0x800B0100."
 CONNECTION_REFUSED = "CThreadDL - error: InternetOpenUrl (0x00002EFD)"  # ERROR_INTERNET_CANNOT_CONNECT
-
-
-def dos_path(path: Path) -> str:
-    return "Z:" + str(path.resolve()).replace("/", "\\")
 
 
 def sha256_upper(data: bytes) -> str:
@@ -45,22 +41,12 @@ def parse_report(path: Path) -> Dict[str, str]:
     return report
 
 
-class TransferDownload(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = DownloadServer().start()
-        cls.signed = (TEST_BIN / "signed" / "recorder.exe").read_bytes()
-        cls.unsigned = (TEST_BIN / "recorder.exe").read_bytes()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
+class TransferDownload(ServedCase):
     def setUp(self):
+        super().setUp()
         self.dir = SCENARIO_DIR / self.id().rsplit(".", 1)[-1]
         shutil.rmtree(self.dir, ignore_errors=True)
         self.dir.mkdir(parents=True)
-        self.server.clear_log()
 
     def probe(self, *args: str) -> Dict[str, str]:
         """Runs fetchprobe; its result file is always <scenario>/probe.result."""

@@ -8,7 +8,7 @@ seconds=${1:-60}
 out=${TMPDIR:-/tmp}/cellwise-smbios-fuzz
 mkdir -p "$out/corpus"
 sources="$root/tests/fuzz/smbios_fuzz.cpp $root/cellwise/identify/smbios_table.cpp"
-flags="-std=c++17 -g -O1 -Wall -Wextra -I$root/cellwise/identify -fno-sanitize-recover=all"
+flags="-std=c++17 -g -O1 -Wall -Wextra -I$root -fno-sanitize-recover=all"
 
 probe="$out/probe.cpp"
 echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' > "$probe"

@@ -80,7 +80,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
 
     // The whole input as one table, exactly sized.
     const Bytes whole(data, data + size);
-    const cw::SmbiosSpan span(whole.data(), whole.size());
+    const cw::ByteReader span(whole.data(), whole.size());
     std::size_t offset = 0;
     for (bool more = cw::FirstSmbiosStructure(span, offset); more; more = cw::NextSmbiosStructure(span, offset, offset)) {
         cw::BatteryRecord record;

@@ -5,11 +5,7 @@
 
 namespace {
 
-SYSTEMTIME Noon() {
-    SYSTEMTIME t = {};
-    t.wYear = 2024; t.wMonth = 5; t.wDay = 1; t.wHour = 12; t.wMinute = 0; t.wSecond = 9; t.wMilliseconds = 7;
-    return t;
-}
+cw::TimeStamp Noon() { return cw::TimeStamp{2024, 5, 1, 12, 0, 9, 7}; }
 
 }  // namespace
 

@@ -6,39 +6,9 @@
 
 #include "cellwise/identify/battery_query.h"
 #include "cellwise/report/event_log.h"
+#include "tests/support/test_files.h"
 
 namespace {
-
-std::wstring TempPath(const wchar_t* name) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + name;
-}
-
-std::vector<unsigned char> ReadAll(const std::wstring& path) {
-    std::vector<unsigned char> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    unsigned char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-    CloseHandle(file);
-    return bytes;
-}
-
-void WriteAll(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD done = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    CloseHandle(file);
-}
-
-std::wstring Utf16Text(const std::vector<unsigned char>& bytes, std::size_t from) {
-    std::wstring text;
-    for (std::size_t i = from; i + 1 < bytes.size(); i += 2) text.push_back(static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8)));
-    return text;
-}
 
 // Drops the time stamps ("yyyy/mm/dd hh:mm:ss.mmm") so records compare exactly.
 std::wstring WithoutTimes(std::wstring text) {
@@ -51,8 +21,7 @@ std::wstring WithoutTimes(std::wstring text) {
 }  // namespace
 
 TEST(EventRecord, HasTheExactLayout) {
-    SYSTEMTIME t = {};
-    t.wYear = 2024; t.wMonth = 5; t.wDay = 1; t.wHour = 9; t.wMinute = 3; t.wSecond = 7; t.wMilliseconds = 42;
+    const cw::TimeStamp t{2024, 5, 1, 9, 3, 7, 42};
     EXPECT_EQ(cw::FormatEventRecord(t, 3, 1, L"result=0"),
               L"---\r\n2024/05/01 09:03:07.042, INFORMATION, id=1\r\nresult=0\r\n");
     EXPECT_EQ(cw::FormatEventRecord(t, 1, -10, L"a\r\n"), L"---\r\n2024/05/01 09:03:07.042, ERROR, id=-10\r\na\r\n\r\n");
@@ -75,22 +44,25 @@ TEST(EventRecord, FormatsWideAndNarrowStringsAndKeepsPercentInArguments) {
 }
 
 TEST(EventLogFile, OpenRewritesTheByteOrderMarkAndAppends) {
-    const std::wstring path = TempPath(L"cw_eventlog_test.log");
-    WriteAll(path, "ABold content\r\n");
+    const test_support::ScratchDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::wstring path = dir.File(L"cw_eventlog_test.log");
+    ASSERT_TRUE(test_support::WriteBytes(path, "ABold content\r\n"));
     ASSERT_TRUE(cw::EventLog::Instance().Open(path.c_str()));
     cw::EventLog::Instance().Write(cw::EventKind::Error, 10, L"%s", L"Failed to call IOCTL_BATTERY_QUERY_TAG");
     cw::EventLog::Instance().Write(static_cast<cw::EventKind>(9), 20, L"n=%d", 5);
     ASSERT_TRUE(cw::EventLog::Instance().Open(path.c_str()));  // a second open appends again
 
-    const auto bytes = ReadAll(path);
+    const auto bytes = test_support::ReadBytes(path);
     ASSERT_GE(bytes.size(), 15u);
     EXPECT_EQ(bytes[0], 0xFF);
     EXPECT_EQ(bytes[1], 0xFE);
     EXPECT_EQ(std::string(bytes.begin() + 2, bytes.begin() + 15), "old content\r\n");
-    EXPECT_EQ(WithoutTimes(Utf16Text(bytes, 15)),
+    EXPECT_EQ(WithoutTimes(test_support::Utf16Text(bytes, 15)),
               L"---\r\nT, ERROR, id=10\r\nFailed to call IOCTL_BATTERY_QUERY_TAG\r\n"
               L"---\r\nT, , id=20\r\nn=5\r\n");
-    DeleteFileW(path.c_str());
+    // Reopening lets go of the file first, so the scratch folder can be removed.
+    EXPECT_FALSE(cw::EventLog::Instance().Open(L"Z:\\no\\such\\folder\\x.log"));
 }
 
 TEST(EventLogFile, OpenFailsOnAnUnusablePath) {

@@ -6,41 +6,29 @@
 
 #include <string>
 
+#include "common/companion.h"
 #include "fetchrun/app/fetch_dialog.h"
-#include "tests/unit/fetchrun_test_files.h"
+#include "tests/support/test_files.h"
 #include "fetchrun/app/run_update.h"
 
 namespace fetchrun {
 namespace {
 
-using fetchrun_test::ScratchDir;
-
-std::wstring OwnFolderPath() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text(path, n);
-    return text.substr(0, text.rfind(L'\\'));
-}
+using test_support::Narrow;
+using test_support::ScratchDir;
 
 // The record the recorder writes beside itself: command line, working directory.
 bool WaitForRecord(const std::wstring& program, std::string& record) {
     const std::wstring path = program + L".record";
     for (int i = 0; i < 200; ++i) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            char buffer[4096];
-            DWORD read = 0;
-            ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
-            CloseHandle(file);
-            record.assign(buffer, read);
+        if (test_support::FileExists(path)) {
+            record = test_support::ReadNarrowFile(path);
             return true;
         }
         Sleep(50);
     }
     return false;
 }
-
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 class FetchrunStart : public ::testing::Test {
 protected:
@@ -49,7 +37,7 @@ protected:
         folder_ = scratch_.File(L"with blank");
         ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
         program_ = folder_ + L"\\update tool.exe";
-        ASSERT_TRUE(CopyFileW((OwnFolderPath() + L"\\recorder.exe").c_str(), program_.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW((cw::OwnFolder() + L"\\recorder.exe").c_str(), program_.c_str(), FALSE));
     }
     void TearDown() override {
         DeleteFileW(program_.c_str());

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/fetchrun_test_files.h"
+#include "tests/support/test_files.h"
 #include "fetchrun/transfer/settings_ini.h"
 
 namespace {
 
 using namespace fetchrun;
-using fetchrun_test::ScratchDir;
+using test_support::ScratchDir;
 
 std::vector<std::uint8_t> Scrambled(const std::wstring& value, std::uint32_t key) {
     std::vector<std::uint8_t> bytes;
@@ -48,7 +48,7 @@ protected:
         const std::wstring path = dir_.File(name);
         std::wstring control = Entry(kKeyScrambled, L"1");
         if (!keyText.empty()) control += Entry(kKeyScrambleKey, keyText);
-        EXPECT_TRUE(fetchrun_test::WriteUtf16File(path, Section(kControlSection, control)));
+        EXPECT_TRUE(test_support::WriteUtf16File(path, Section(kControlSection, control)));
         for (const auto& value : values) {
             std::vector<std::uint8_t> bytes = Scrambled(value.second, key);
             const std::wstring lengthKey = std::wstring(value.first) + kLengthKeySuffix;
@@ -66,7 +66,7 @@ protected:
 
 TEST_F(FetchrunIni, PlainValuesAreReadAsPublished) {
     const std::wstring path = dir_.File(L"plain.ini");
-    ASSERT_TRUE(fetchrun_test::WriteUtf16File(
+    ASSERT_TRUE(test_support::WriteUtf16File(
         path, Section(kSettingsSection, Entry(kKeyExeUrl, L"http://127.0.0.1:8080/fw/update.exe") +
                                             Entry(kKeyExeHash, L"ab12") + Entry(kKeyExeParam, L"/quiet /x:\u00e9") +
                                             Entry(kKeyEndCode, L""))));
@@ -91,7 +91,7 @@ TEST_F(FetchrunIni, PlainValuesLongerThanTheFirstBufferAreReadWhole) {
         value.back() = L'Z';  // a cut value would lose this
         body += Entry(keys.back().c_str(), value);
     }
-    ASSERT_TRUE(fetchrun_test::WriteUtf16File(path, Section(kSettingsSection, body)));
+    ASSERT_TRUE(test_support::WriteUtf16File(path, Section(kSettingsSection, body)));
     CGlobalIniMgr ini;
     ini.SetFile(path.c_str());
     for (std::size_t i = 0; i < lengths.size(); ++i) {
@@ -128,9 +128,9 @@ TEST_F(FetchrunIni, ScrambledValuesAreUnscrambledWithHexOrDecimalKeys) {
         ini.SetFile(path.c_str());
         EXPECT_TRUE(ini.IsScrambled());
         EXPECT_EQ(c.key, ini.ScrambleKey());
-        EXPECT_EQ(url, ini.GetString(kKeyExeUrl)) << fetchrun_test::Narrow(c.keyText);
-        EXPECT_EQ(param, ini.GetString(kKeyExeParam)) << fetchrun_test::Narrow(c.keyText);
-        EXPECT_EQ(L"00FF", ini.GetString(kKeyExeHash)) << fetchrun_test::Narrow(c.keyText);
+        EXPECT_EQ(url, ini.GetString(kKeyExeUrl)) << test_support::Narrow(c.keyText);
+        EXPECT_EQ(param, ini.GetString(kKeyExeParam)) << test_support::Narrow(c.keyText);
+        EXPECT_EQ(L"00FF", ini.GetString(kKeyExeHash)) << test_support::Narrow(c.keyText);
         EXPECT_EQ(L"", ini.GetString(kKeyEndCode));  // no length entry
     }
 }
@@ -140,7 +140,7 @@ TEST_F(FetchrunIni, ScrambledValuesAreUnscrambledWithHexOrDecimalKeys) {
 TEST_F(FetchrunIni, ScrambledValueInHandWrittenHexWithChecksum) {
     const std::wstring path = dir_.File(L"hand.ini");
     // "AB" = 41 00 42 00, sum 0x83. "AB" under key 0x01020304 = 40 02 41 04, sum 0x87.
-    ASSERT_TRUE(fetchrun_test::WriteUtf16File(
+    ASSERT_TRUE(test_support::WriteUtf16File(
         path, Section(kControlSection, Entry(kKeyScrambled, L"1") + Entry(kKeyScrambleKey, L"0x01020304")) +
                   Section(kSettingsSection, Entry(kKeyEndCode, L"4002410487") +
                                                 Entry((std::wstring(kKeyEndCode) + kLengthKeySuffix).c_str(),
@@ -188,7 +188,7 @@ TEST_F(FetchrunIni, SwitchAndKeyBelongToTheCurrentFileOnly) {
     // Scrambled, but without a key text: key 0.
     const std::wstring keyless = WriteScrambled(L"keyless.ini", L"", 0, {{kKeyExeUrl, L"second"}});
     const std::wstring plain = dir_.File(L"plain.ini");
-    ASSERT_TRUE(fetchrun_test::WriteUtf16File(
+    ASSERT_TRUE(test_support::WriteUtf16File(
         plain, Section(kControlSection, Entry(kKeyScrambled, L"0") + Entry(kKeyScrambleKey, L"99")) +
                    Section(kSettingsSection, Entry(kKeyExeUrl, L"third"))));
 
@@ -206,13 +206,13 @@ TEST_F(FetchrunIni, SwitchAndKeyBelongToTheCurrentFileOnly) {
 TEST_F(FetchrunIni, HashModeWriterProducesAPlainUtf16IniThatReadsBack) {
     const std::wstring path = dir_.File(L"Output-Hash.ini");
     const wchar_t bom = 0xFEFF;
-    ASSERT_TRUE(fetchrun_test::WriteBytes(path, &bom, sizeof(bom)));
+    ASSERT_TRUE(test_support::WriteBytes(path, &bom, sizeof(bom)));
     const std::wstring url = L"http://dl.example/download/battery_exchange/fwexe/update.exe";
     const std::wstring hash(64, L'C');
     ASSERT_TRUE(CGlobalIniMgr::WriteHashIni(path.c_str(), hash.c_str(), url.c_str()));
 
     EXPECT_EQ(L"\xFEFF" + Section(kSettingsSection, Entry(kKeyExeHash, hash) + Entry(kKeyExeUrl, url)),
-              fetchrun_test::ReadUtf16File(path));
+              test_support::ReadUtf16File(path));
     CGlobalIniMgr ini;
     ini.SetFile(path.c_str());
     EXPECT_FALSE(ini.IsScrambled());

@@ -11,7 +11,7 @@
 
 #include "common/companion.h"
 #include "fetchrun/transfer/download_thread.h"
-#include "tests/unit/fetchrun_test_files.h"
+#include "tests/support/test_files.h"
 #include "fetchrun/transfer/hash_text.h"
 #include "fetchrun/transfer/hash_thread.h"
 #include "fetchrun/app/run_update.h"
@@ -20,9 +20,9 @@
 namespace {
 
 using namespace fetchrun;
-using fetchrun_test::FileExists;
-using fetchrun_test::ReadBytes;
-using fetchrun_test::ScratchDir;
+using test_support::FileExists;
+using test_support::ReadBytes;
+using test_support::ScratchDir;
 
 std::wstring HashOfFile(const std::wstring& path) {
     CThreadHash hash(path.c_str());

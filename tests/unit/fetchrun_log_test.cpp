@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "fetchrun/transfer/fetchrun_log.h"
-#include "tests/unit/fetchrun_test_files.h"
+#include "tests/support/test_files.h"
 #include "fetchrun/transfer/log_format.h"
 
 namespace {
 
 using namespace fetchrun;
-using fetchrun_test::ScratchDir;
+using test_support::ScratchDir;
 
 std::vector<std::wstring> Lines(const std::wstring& text) {
     std::vector<std::wstring> lines;
@@ -68,14 +68,14 @@ TEST_F(FetchrunLog, NewLogHasOneByteOrderMarkAndCrLfLines) {
     LogLine(nullptr);
     CloseLog();
 
-    const std::vector<std::uint8_t> bytes = fetchrun_test::ReadBytes(path);
+    const std::vector<std::uint8_t> bytes = test_support::ReadBytes(path);
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(0xFF, bytes[0]);
     EXPECT_EQ(0xFE, bytes[1]);
-    const std::wstring text = fetchrun_test::ReadUtf16File(path);
+    const std::wstring text = test_support::ReadUtf16File(path);
     const std::vector<std::wstring> lines = Lines(text.substr(1));
     ASSERT_EQ(5u, lines.size());
-    EXPECT_TRUE(std::regex_match(lines[0], kBanner)) << fetchrun_test::Narrow(lines[0]);
+    EXPECT_TRUE(std::regex_match(lines[0], kBanner)) << test_support::Narrow(lines[0]);
     EXPECT_EQ(L"LOG mode (x).", EventText(lines[1]));
     EXPECT_EQ(L"Type      : T\u00e9st.", EventText(lines[2]));
     EXPECT_EQ(L"return 0x00000066.", EventText(lines[3]));
@@ -84,11 +84,11 @@ TEST_F(FetchrunLog, NewLogHasOneByteOrderMarkAndCrLfLines) {
 
 TEST_F(FetchrunLog, ExistingLogIsAppendedWithoutASecondMark) {
     const std::wstring path = dir_.File(L"Fetchrun.log");
-    ASSERT_TRUE(fetchrun_test::WriteUtf16File(path, L"older run\r\n"));
+    ASSERT_TRUE(test_support::WriteUtf16File(path, L"older run\r\n"));
     ASSERT_TRUE(OpenLog(path.c_str()));
     LogLine(L"newer run");
     CloseLog();
-    const std::wstring text = fetchrun_test::ReadUtf16File(path);
+    const std::wstring text = test_support::ReadUtf16File(path);
     ASSERT_EQ(0, text.compare(0, 12, L"\xFEFFolder run\r\n"));
     EXPECT_EQ(std::wstring::npos, text.find(L'\xFEFF', 1));
     EXPECT_EQ(L"newer run", EventText(Lines(text.substr(1)).back()));
@@ -96,11 +96,11 @@ TEST_F(FetchrunLog, ExistingLogIsAppendedWithoutASecondMark) {
 
 TEST_F(FetchrunLog, EmptyExistingFileGetsTheMark) {
     const std::wstring path = dir_.File(L"empty.log");
-    ASSERT_TRUE(fetchrun_test::WriteBytes(path, nullptr, 0));
+    ASSERT_TRUE(test_support::WriteBytes(path, nullptr, 0));
     ASSERT_TRUE(OpenLog(path.c_str()));
     LogLine(L"x");
     CloseLog();
-    const std::wstring text = fetchrun_test::ReadUtf16File(path);
+    const std::wstring text = test_support::ReadUtf16File(path);
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(L'\xFEFF', text[0]);
     EXPECT_EQ(L"x", EventText(Lines(text.substr(1)).at(0)));
@@ -114,8 +114,8 @@ TEST_F(FetchrunLog, SecondOpenKeepsTheFirstFile) {
     LogHeader();
     LogLine(L"to the first");
     CloseLog();
-    EXPECT_FALSE(fetchrun_test::FileExists(second));
-    const std::vector<std::wstring> lines = Lines(fetchrun_test::ReadUtf16File(first).substr(1));
+    EXPECT_FALSE(test_support::FileExists(second));
+    const std::vector<std::wstring> lines = Lines(test_support::ReadUtf16File(first).substr(1));
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ(L"to the first", EventText(lines[1]));
 }
@@ -128,7 +128,7 @@ TEST_F(FetchrunLog, FormattedLineIsCutTo1999Characters) {
     LogFormat(L"%s", std::wstring(1999, L'e').c_str());  // exactly fits
     LogFormat(L"a%s", std::wstring(1999, L'e').c_str());
     CloseLog();
-    const std::vector<std::wstring> lines = Lines(fetchrun_test::ReadUtf16File(path).substr(1));
+    const std::vector<std::wstring> lines = Lines(test_support::ReadUtf16File(path).substr(1));
     ASSERT_EQ(3u, lines.size());
     EXPECT_EQ(std::wstring(1999, L'w'), EventText(lines[0]));
     EXPECT_EQ(std::wstring(1999, L'e'), EventText(lines[1]));

@@ -11,13 +11,13 @@
 
 #include "common/companion.h"
 #include "fetchrun/transfer/download_thread.h"
-#include "tests/unit/fetchrun_test_files.h"
+#include "tests/support/test_files.h"
 #include "fetchrun/transfer/hash_thread.h"
 
 namespace {
 
 using namespace fetchrun;
-using fetchrun_test::ScratchDir;
+using test_support::ScratchDir;
 
 // Runs until asked to stop, counting how often it looked.
 class WaitingWorker : public CThreadBase {
@@ -103,9 +103,9 @@ TEST(FetchrunHash, KnownSha256Vectors) {
     const std::wstring empty = dir.File(L"empty.bin");
     const std::wstring abc = dir.File(L"abc.bin");
     const std::wstring million = dir.File(L"million.bin");  // spans many 64 KiB blocks, ends mid-block
-    ASSERT_TRUE(fetchrun_test::WriteBytes(empty, nullptr, 0));
-    ASSERT_TRUE(fetchrun_test::WriteBytes(abc, std::string("abc")));
-    ASSERT_TRUE(fetchrun_test::WriteBytes(million, std::string(1000000, 'a')));
+    ASSERT_TRUE(test_support::WriteBytes(empty, nullptr, 0));
+    ASSERT_TRUE(test_support::WriteBytes(abc, std::string("abc")));
+    ASSERT_TRUE(test_support::WriteBytes(million, std::string(1000000, 'a')));
 
     // The hash of no data, not an empty text.
     EXPECT_EQ(L"E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855", HashOf(empty));
@@ -146,7 +146,7 @@ TEST(FetchrunDownload, MissingUrlOrPathFailsBeforeAnyFileIsMade) {
     const std::wstring path = dir.File(L"tpf1.tmp");
     EXPECT_EQ(kDlErrorUrlOrPath, Download(L"", path));
     EXPECT_EQ(kDlErrorUrlOrPath, Download(nullptr, path));
-    EXPECT_FALSE(fetchrun_test::FileExists(path));
+    EXPECT_FALSE(test_support::FileExists(path));
     EXPECT_EQ(kDlErrorUrlOrPath, Download(L"http://127.0.0.1/x", L""));
 }
 
@@ -162,9 +162,9 @@ TEST(FetchrunDownload, UnusableUrlFailsAtOpenAndLeavesTheEmptyFile) {
     ASSERT_TRUE(dir.ok());
     const std::wstring path = dir.File(L"tpf2.tmp");
     const std::wstring result = Download(L"nonsense", path);
-    EXPECT_EQ(0u, result.rfind(L"CThreadDL - error: InternetOpenUrl (0x", 0)) << fetchrun_test::Narrow(result);
+    EXPECT_EQ(0u, result.rfind(L"CThreadDL - error: InternetOpenUrl (0x", 0)) << test_support::Narrow(result);
     // Removing it is the dialog's job.
-    EXPECT_TRUE(fetchrun_test::FileExists(path));
+    EXPECT_TRUE(test_support::FileExists(path));
 }
 
 }  // namespace

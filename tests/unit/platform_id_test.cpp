@@ -10,6 +10,7 @@
 
 #include "common/companion.h"
 #include "cellwise/identify/platform_id.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -27,11 +28,9 @@ bool IsLoaded(const std::wstring& path) { return GetModuleHandleW(path.c_str()) 
 class PlatformIdTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
+        ASSERT_TRUE(scratch_.ok());
         const std::wstring id = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial_);
-        trace_ = std::wstring(temp) + L"ecsim-trace-" + id + L".txt";
-        DeleteFileW(trace_.c_str());
+        trace_ = scratch_.File(L"ecsim-trace.txt");
         SetEnvironmentVariableW(L"CW_ECSIM_TRACE", trace_.c_str());
         key_ = L"Software\\CellwiseTests\\NRV0A17-" + id;
     }
@@ -41,7 +40,6 @@ protected:
                                     L"CW_STUB_SYSTEM_ID"})
             SetEnvironmentVariableW(name, nullptr);
         RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
-        DeleteFileW(trace_.c_str());
     }
 
     // Registers the controller library as the product's registry key would.
@@ -61,16 +59,9 @@ protected:
 
     cw::CNRV0A17 Controller() { return cw::CNRV0A17(HKEY_CURRENT_USER, key_); }
 
-    std::string Trace() const {
-        cw::unique_file file(CreateFileW(trace_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                         OPEN_EXISTING, 0, nullptr));
-        std::string text;
-        char buffer[512];
-        DWORD got = 0;
-        while (file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
-        return text;
-    }
+    std::string Trace() const { return test_support::ReadNarrowFile(trace_); }
 
+    test_support::ScratchDir scratch_;
     std::wstring key_;
     std::wstring trace_;
     static inline int serial_ = 0;

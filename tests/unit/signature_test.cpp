@@ -11,6 +11,7 @@
 #include "common/companion.h"
 #include "common/signature.h"
 #include "common/unique_handle.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -23,16 +24,7 @@ std::wstring TestFolder() { return cw::OwnFolder(); }
 
 std::wstring SignedCopy(const wchar_t* name) { return TestFolder() + L"\\signed\\" + name; }
 
-bool IsFile(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-    return out;
-}
+using test_support::Narrow;
 
 std::string Hex(LONG value) {
     char text[16];
@@ -65,7 +57,7 @@ void ExpectVerdict(const wchar_t* name, LONG expected, const char* hint = "") {
 }
 
 void RequireCopy(const wchar_t* name) {
-    ASSERT_TRUE(IsFile(SignedCopy(name))) << Narrow(SignedCopy(name)) << " is missing: build signed_copies";
+    ASSERT_TRUE(test_support::FileExists(SignedCopy(name))) << Narrow(SignedCopy(name)) << " is missing: build signed_copies";
 }
 
 TEST(SignatureCheck, SignedByTrustedCaIsAccepted) {
@@ -97,24 +89,11 @@ TEST(SignatureCheck, MissingFileGivesFileNotFound) {
 // runs a small probe program from a scratch folder that holds one variant of it.
 class ProbeFolder {
 public:
-    explicit ProbeFolder(const wchar_t* tag) {
-        wchar_t temp[MAX_PATH];
-        const DWORD n = GetTempPathW(MAX_PATH, temp);
-        if (n == 0 || n >= MAX_PATH) return;
-        wchar_t unique[64];
-        wsprintfW(unique, L"cw-probe-%lu-%s", GetCurrentProcessId(), tag);
-        const std::wstring folder = std::wstring(temp) + unique;
-        if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
-        folder_ = folder;
-        probe_ = folder_ + L"\\resource_library_probe.exe";
-        library_ = folder_ + L"\\battery.dll";
+    ProbeFolder() {
+        if (!scratch_.ok()) return;
+        probe_ = scratch_.File(L"resource_library_probe.exe");
+        library_ = scratch_.File(L"battery.dll");
         if (!CopyFileW((TestFolder() + L"\\resource_library_probe.exe").c_str(), probe_.c_str(), FALSE)) probe_.clear();
-    }
-    ~ProbeFolder() {
-        if (folder_.empty()) return;
-        DeleteFileW((folder_ + L"\\resource_library_probe.exe").c_str());
-        DeleteFileW(library_.c_str());
-        RemoveDirectoryW(folder_.c_str());
     }
     ProbeFolder(const ProbeFolder&) = delete;
     ProbeFolder& operator=(const ProbeFolder&) = delete;
@@ -131,7 +110,7 @@ public:
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION info = {};
         if (!CreateProcessW(probe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            folder_.c_str(), &startup, &info)) {
+                            scratch_.path().c_str(), &startup, &info)) {
             return -1;
         }
         cw::unique_kernel process(info.hProcess);
@@ -146,7 +125,7 @@ public:
     }
 
 private:
-    std::wstring folder_;
+    test_support::ScratchDir scratch_;
     std::wstring probe_;
     std::wstring library_;
 };
@@ -167,7 +146,7 @@ TEST(SignatureLibraryLoad, ChecksTheSignatureOfTheLibraryBesideTheProgram) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Narrow(c.copy));
-        ProbeFolder folder(L"verify");
+        ProbeFolder folder;
         ASSERT_TRUE(folder.ready()) << "resource_library_probe.exe missing or no scratch folder";
         ASSERT_TRUE(folder.PlaceLibrary(c.copy)) << "build signed_copies";
         EXPECT_EQ(folder.Run(true), c.expected);
@@ -176,13 +155,13 @@ TEST(SignatureLibraryLoad, ChecksTheSignatureOfTheLibraryBesideTheProgram) {
 
 TEST(SignatureLibraryLoad, WithoutTheCheckOnlyTheFileMatters) {
     {
-        ProbeFolder folder(L"unsigned");
+        ProbeFolder folder;
         ASSERT_TRUE(folder.ready());
         ASSERT_TRUE(folder.PlaceLibrary(L"battery-unsigned.dll"));
         EXPECT_EQ(folder.Run(false), kLoaded) << "an unsigned library loads as data when not checked";
     }
     {
-        ProbeFolder folder(L"missing");
+        ProbeFolder folder;
         ASSERT_TRUE(folder.ready());
         EXPECT_EQ(folder.Run(false), kNotLoaded);
         EXPECT_EQ(folder.Run(true), kNotLoaded);

@@ -144,7 +144,7 @@ public:
     GuardedBytes& operator=(const GuardedBytes&) = delete;
 
     bool ok() const { return ok_; }
-    cw::SmbiosSpan Span() const { return cw::SmbiosSpan(data_, size_); }
+    cw::ByteReader Span() const { return cw::ByteReader(data_, size_); }
 
 private:
     std::uint8_t* base_ = nullptr;
@@ -154,7 +154,7 @@ private:
 };
 
 // Every battery of one table, walked with the per-table functions.
-cw::BatteryList WalkOneTable(cw::SmbiosSpan table, std::size_t* structures = nullptr) {
+cw::BatteryList WalkOneTable(cw::ByteReader table, std::size_t* structures = nullptr) {
     cw::BatteryList found;
     std::size_t offset = 0, count = 0;
     for (bool more = cw::FirstSmbiosStructure(table, offset); more;
@@ -203,81 +203,21 @@ struct Event {
     std::wstring text;
 };
 
-// Points the process-wide log at a fresh temporary file for the test's lifetime.
-class TempLog {
+// The events the code under test writes, kept in memory.
+class RecordingSink final : public cw::EventSink {
 public:
-    TempLog() {
-        wchar_t dir[MAX_PATH];
-        const DWORD n = GetTempPathW(MAX_PATH, dir);
-        if (n == 0 || n >= MAX_PATH || !GetTempFileNameW(dir, L"cws", 0, path_)) {
-            ADD_FAILURE() << "no temporary file";
-            return;
-        }
-        opened_ = cw::EventLog::Instance().Open(path_);
-        EXPECT_TRUE(opened_);
-    }
-    ~TempLog() { DeleteFileW(path_); }  // the log grants delete sharing
-
-    std::vector<Event> Events() const {
-        std::vector<Event> events;
-        HANDLE file = CreateFileW(path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            ADD_FAILURE() << "cannot read the log back";
-            return events;
-        }
-        Bytes bytes(GetFileSize(file, nullptr));
-        DWORD read = 0;
-        const BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-        CloseHandle(file);
-        EXPECT_TRUE(ok);
-        EXPECT_EQ(bytes.size() % 2, 0u);
-        std::wstring content;
-        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-            content.push_back(static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8)));
-        if (content.empty() || content[0] != 0xFEFF) {
-            ADD_FAILURE() << "log does not begin with FF FE";
-            return events;
-        }
-        // Records: "---\r\n<time>, <kind>, id=<id>\r\n<text>\r\n".
-        std::size_t pos = 1;
-        while (pos < content.size()) {
-            if (content.compare(pos, 5, L"---\r\n") != 0) {
-                ADD_FAILURE() << "record does not start with ---";
-                break;
-            }
-            const std::size_t header = pos + 5;
-            const std::size_t headerEnd = content.find(L"\r\n", header);
-            const std::size_t kindStart = content.find(L", ", header);
-            const std::size_t idStart = content.find(L", id=", header);
-            if (headerEnd == std::wstring::npos || kindStart == std::wstring::npos || idStart == std::wstring::npos ||
-                idStart > headerEnd) {
-                ADD_FAILURE() << "bad record header";
-                break;
-            }
-            EXPECT_EQ(kindStart - header, 23u);  // "yyyy/mm/dd hh:mm:ss.mmm"
-            Event event;
-            event.kind = content.substr(kindStart + 2, idStart - kindStart - 2);
-            event.id = std::stoi(content.substr(idStart + 5, headerEnd - idStart - 5));
-            const std::size_t text = headerEnd + 2;
-            std::size_t end = content.find(L"\r\n---\r\n", text);
-            std::size_t next = end == std::wstring::npos ? content.size() : end + 2;
-            if (end == std::wstring::npos) {
-                EXPECT_GE(content.size(), text + 2);
-                EXPECT_EQ(content.substr(content.size() - 2), L"\r\n");
-                end = content.size() - 2;
-            }
-            event.text = content.substr(text, end - text);
-            events.push_back(event);
-            pos = next;
-        }
-        return events;
-    }
+    std::vector<Event> events;
 
 private:
-    wchar_t path_[MAX_PATH] = {};
-    bool opened_ = false;
+    void Record(cw::EventKind kind, int id, const std::wstring& text) override {
+        events.push_back(Event{cw::EventKindWord(static_cast<int>(kind)), id, text});
+    }
 };
+
+cw::BatteryList ReadBatteries(cw::FirmwareTableSource& source) {
+    RecordingSink ignored;
+    return cw::ReadSmbiosBatteries(source, ignored);
+}
 
 std::wstring BatteryEventText(const std::wstring& name, const std::wstring& manufacturer, const std::wstring& serial) {
     return L"SMBIOS battery\r\n Name:" + name + L"\r\n Manufacturer:" + manufacturer + L"\r\n Serial:" + serial + L"\r\n";
@@ -300,7 +240,7 @@ TEST(SmbiosWalk, EndOfTableStructureIsWalkedPast) {
     FakeFirmware firmware;
     firmware.Add(0, Table({EndOfTable(), Battery(1, 2, 3, {"ACME", "S1", "Pack"})}));
     EXPECT_EQ(VisitedTypes(firmware), (std::vector<std::uint8_t>{127, 22}));
-    EXPECT_EQ(Describe(cw::ReadSmbiosBatteries(firmware)), (std::vector<std::wstring>{L"valid|ACME|S1|Pack"}));
+    EXPECT_EQ(Describe(ReadBatteries(firmware)), (std::vector<std::wstring>{L"valid|ACME|S1|Pack"}));
 }
 
 TEST(SmbiosWalk, NoTableMeansNoStructure) {
@@ -310,7 +250,7 @@ TEST(SmbiosWalk, NoTableMeansNoStructure) {
     EXPECT_FALSE(reader.Next());
     std::uint8_t type = 0;
     EXPECT_FALSE(reader.Current().Type(type));
-    EXPECT_TRUE(cw::ReadSmbiosBatteries(none).empty());
+    EXPECT_TRUE(ReadBatteries(none).empty());
 
     FakeFirmware unreadable;  // listed, but the table comes back empty
     cw::SmbiosTableReader reader2(unreadable.Add(7, Bytes()));
@@ -323,7 +263,7 @@ TEST(SmbiosWalk, UnusableTablesArePassedOverNotTheOnesAfterThem) {
     const Bytes good2 = Table({Battery(1, 2, 3, {"M2", "S2", "N2"})});
     FakeFirmware firmware;
     firmware.Add(1, Bytes()).Add(2, good1).Add(3, Prefix(good2, 8)).Add(4, Bytes{0, 3}).Add(5, good2);
-    EXPECT_EQ(Describe(cw::ReadSmbiosBatteries(firmware)),
+    EXPECT_EQ(Describe(ReadBatteries(firmware)),
               (std::vector<std::wstring>{L"valid|M1|S1|N1", L"valid|M2|S2|N2"}));
     EXPECT_EQ(firmware.requested, (std::vector<std::uint32_t>{1, 2, 3, 4, 5}));
 }
@@ -336,7 +276,7 @@ TEST(SmbiosWalk, LengthBelowStructureHeaderEndsThatTable) {
                                Battery(1, 2, 3, {"lost", "lost", "lost"})}));
         firmware.Add(1, Table({Battery(1, 2, 3, {"M2", "S2", "N2"})}));
         EXPECT_EQ(VisitedTypes(firmware), (std::vector<std::uint8_t>{22, 9, 22}));
-        EXPECT_EQ(Describe(cw::ReadSmbiosBatteries(firmware)),
+        EXPECT_EQ(Describe(ReadBatteries(firmware)),
                   (std::vector<std::wstring>{L"valid|M1|S1|N1", L"valid|M2|S2|N2"}));
     }
 }
@@ -344,14 +284,14 @@ TEST(SmbiosWalk, LengthBelowStructureHeaderEndsThatTable) {
 // ---- Reading Portable Battery structures ------------------------------------
 
 TEST(SmbiosBatteries, EveryCompleteBatteryInTableOrderWithItsEvent) {
-    TempLog log;
+    RecordingSink log;
     FakeFirmware firmware;
     firmware.Add(0, Table({Battery(1, 2, 3, {"ACME", "0001", "Pack A"}), Structure(17, {0, 0}, {"DIMM"}),
                            Battery(2, 3, 1, {"Pack B", "Volt Co", "0002"}), EndOfTable()}));
-    const cw::BatteryList found = cw::ReadSmbiosBatteries(firmware);
+    const cw::BatteryList found = cw::ReadSmbiosBatteries(firmware, log);
     EXPECT_EQ(Describe(found), (std::vector<std::wstring>{L"valid|ACME|0001|Pack A", L"valid|Volt Co|0002|Pack B"}));
 
-    const std::vector<Event> events = log.Events();
+    const std::vector<Event> events = log.events;
     ASSERT_EQ(events.size(), 2u);
     for (const Event& e : events) {
         EXPECT_EQ(e.kind, L"INFORMATION");
@@ -366,18 +306,18 @@ TEST(SmbiosBatteries, StringNumbersPickTheirOwnStringsInAnyOrder) {
     // Device Name 3 takes the third string whatever the other numbers are.
     firmware.Add(0, Table({Battery(3, 1, 2, {"SER-9", "Pack C", "Maker C"}), Battery(1, 1, 3, {"same", "unused", "third"}),
                            Battery(2, 2, 2, {"x", "all"})}));
-    EXPECT_EQ(Describe(cw::ReadSmbiosBatteries(firmware)),
+    EXPECT_EQ(Describe(ReadBatteries(firmware)),
               (std::vector<std::wstring>{L"valid|Maker C|SER-9|Pack C", L"valid|same|same|third", L"valid|all|all|all"}));
 }
 
 TEST(SmbiosBatteries, BatteryAsVeryFirstStructureAndAsOnlyStructure) {
     FakeFirmware firmware;
     firmware.Add(0, Table({Battery(1, 2, 3, {"M", "S", "N"})}));
-    EXPECT_EQ(Describe(cw::ReadSmbiosBatteries(firmware)), (std::vector<std::wstring>{L"valid|M|S|N"}));
+    EXPECT_EQ(Describe(ReadBatteries(firmware)), (std::vector<std::wstring>{L"valid|M|S|N"}));
 }
 
 TEST(SmbiosBatteries, MissingStringSkipsOnlyThatStructureWithoutEvent) {
-    TempLog log;
+    RecordingSink log;
     FakeFirmware firmware;
     firmware.Add(0, Table({
                         Battery(1, 0, 2, {"M", "N"}),         // SBDS serial: no string
@@ -387,8 +327,8 @@ TEST(SmbiosBatteries, MissingStringSkipsOnlyThatStructureWithoutEvent) {
                         Battery(1, 2, 3, {}),                 // empty set
                         Battery(2, 3, 1, {"N", "M", "S"}),    // complete
                     }));
-    EXPECT_EQ(Describe(cw::ReadSmbiosBatteries(firmware)), (std::vector<std::wstring>{L"valid|M|S|N"}));
-    const std::vector<Event> events = log.Events();
+    EXPECT_EQ(Describe(cw::ReadSmbiosBatteries(firmware, log)), (std::vector<std::wstring>{L"valid|M|S|N"}));
+    const std::vector<Event> events = log.events;
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].text, BatteryEventText(L"N", L"M", L"S"));
 }
@@ -399,7 +339,7 @@ TEST(SmbiosBatteries, NumberPastTheSetDoesNotReachIntoTheNextStructure) {
         SCOPED_TRACE(name);
         FakeFirmware firmware;
         firmware.Add(0, Table({Battery(1, 2, name, {"M", "S"}), Structure(11, {'Z'}, {"Next", "X"})}));
-        EXPECT_TRUE(cw::ReadSmbiosBatteries(firmware).empty());
+        EXPECT_TRUE(ReadBatteries(firmware).empty());
     }
 }
 
@@ -407,21 +347,21 @@ TEST(SmbiosBatteries, FormattedAreaMustHoldTheDeviceNameField) {
     FakeFirmware firmware;
     firmware.Add(0, Table({Battery(1, 2, 3, {"short", "S", "N"}, 8), Battery(1, 2, 3, {"M9", "S9", "N9"}, 9),
                            Battery(1, 2, 3, {"M", "S", "N"})}));
-    EXPECT_EQ(Describe(cw::ReadSmbiosBatteries(firmware)),
+    EXPECT_EQ(Describe(ReadBatteries(firmware)),
               (std::vector<std::wstring>{L"valid|M9|S9|N9", L"valid|M|S|N"}));
 }
 
 TEST(SmbiosBatteries, BytesWidenToTheirValuesAndLongTextsAreCut) {
-    TempLog log;
+    RecordingSink log;
     const std::string longName(2000, 'L');
     FakeFirmware firmware;
     firmware.Add(0, Table({Battery(2, 3, 1, {longName, "Caf\xE9 \xFF", "50%d%s%%"}), EndOfTable()}));
-    const cw::BatteryList found = cw::ReadSmbiosBatteries(firmware);
+    const cw::BatteryList found = cw::ReadSmbiosBatteries(firmware, log);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].name, std::wstring(1023, L'L'));
     EXPECT_EQ(found[0].manufacturer, L"Caf\u00E9 \u00FF");
     EXPECT_EQ(found[0].serial, L"50%d%s%%");  // texts are values, never formats
-    const std::vector<Event> events = log.Events();
+    const std::vector<Event> events = log.events;
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].text, BatteryEventText(std::wstring(1023, L'L'), L"Caf\u00E9 \u00FF", L"50%d%s%%"));
 }
@@ -429,15 +369,15 @@ TEST(SmbiosBatteries, BytesWidenToTheirValuesAndLongTextsAreCut) {
 TEST(SmbiosBatteries, SerialWithLeadingBlankIsKept) {
     FakeFirmware firmware;
     firmware.Add(0, Table({Battery(1, 2, 3, {"M", " 1234", "N"})}));
-    EXPECT_EQ(Describe(cw::ReadSmbiosBatteries(firmware)), (std::vector<std::wstring>{L"valid|M| 1234|N"}));
+    EXPECT_EQ(Describe(ReadBatteries(firmware)), (std::vector<std::wstring>{L"valid|M| 1234|N"}));
 }
 
 TEST(SmbiosBatteries, FirmwareOfThisMachineGivesOnlyValidRecordsEachLogged) {
     // Wine lists no firmware tables; a real machine may have batteries.
-    TempLog log;
-    const cw::BatteryList found = cw::ReadSmbiosBatteries();
+    RecordingSink log;
+    const cw::BatteryList found = cw::ReadSmbiosBatteries(log);
     for (const cw::BatteryRecord& r : found) EXPECT_TRUE(r.valid);
-    EXPECT_EQ(log.Events().size(), found.size());
+    EXPECT_EQ(log.events.size(), found.size());
 }
 
 // ---- Damaged tables ---------------------------------------------------------
@@ -448,7 +388,7 @@ TEST(SmbiosMalformed, StructureRunningPastTheEndEndsOnlyItsTable) {
     damaged[1] = 200;
     firmware.Add(0, Table({Battery(1, 2, 3, {"M1", "S1", "N1"}), damaged}));
     firmware.Add(1, Table({Battery(1, 2, 3, {"M2", "S2", "N2"})}));
-    EXPECT_EQ(Describe(cw::ReadSmbiosBatteries(firmware)),
+    EXPECT_EQ(Describe(ReadBatteries(firmware)),
               (std::vector<std::wstring>{L"valid|M1|S1|N1", L"valid|M2|S2|N2"}));
 }
 
@@ -457,14 +397,14 @@ TEST(SmbiosMalformed, UnterminatedStringSet) {
     {
         FakeFirmware firmware;  // the last string has no NUL: the name is missing
         firmware.Add(0, Prefix(full, full.size() - 2));
-        EXPECT_TRUE(cw::ReadSmbiosBatteries(firmware).empty());
+        EXPECT_TRUE(ReadBatteries(firmware).empty());
     }
     {
         FakeFirmware firmware;  // every string closed, only the set's own NUL is missing
         firmware.Add(0, Prefix(full, full.size() - 1));
         firmware.Add(1, Table({Battery(1, 2, 3, {"M2", "S2", "N2"})}));
         EXPECT_EQ(VisitedTypes(firmware), (std::vector<std::uint8_t>{22, 22}));
-        EXPECT_EQ(Describe(cw::ReadSmbiosBatteries(firmware)),
+        EXPECT_EQ(Describe(ReadBatteries(firmware)),
                   (std::vector<std::wstring>{L"valid|M|S|Name", L"valid|M2|S2|N2"}));
     }
 }
@@ -475,7 +415,7 @@ TEST(SmbiosMalformed, TinyTablesAndTruncatedHeadersHoldNothing) {
         SCOPED_TRACE(size);
         FakeFirmware firmware;
         firmware.Add(0, Prefix(full, size));
-        EXPECT_TRUE(cw::ReadSmbiosBatteries(firmware).empty());
+        EXPECT_TRUE(ReadBatteries(firmware).empty());
     }
 }
 
@@ -484,13 +424,13 @@ TEST(SmbiosMalformed, EveryTruncationKeepsOnlyTheBatteriesBeforeTheCut) {
                               Battery(3, 2, 1, {"N2", "S2", "M2"}), EndOfTable()});
     FakeFirmware whole;
     whole.Add(0, full);
-    const std::vector<std::wstring> all = Describe(cw::ReadSmbiosBatteries(whole));
+    const std::vector<std::wstring> all = Describe(ReadBatteries(whole));
     ASSERT_EQ(all.size(), 2u);
     for (std::size_t size = 0; size <= full.size(); ++size) {
         SCOPED_TRACE(size);
         FakeFirmware firmware;
         firmware.Add(0, Prefix(full, size));
-        const std::vector<std::wstring> found = Describe(cw::ReadSmbiosBatteries(firmware));
+        const std::vector<std::wstring> found = Describe(ReadBatteries(firmware));
         ASSERT_LE(found.size(), all.size());
         EXPECT_EQ(found, std::vector<std::wstring>(all.begin(), all.begin() + found.size()));
     }

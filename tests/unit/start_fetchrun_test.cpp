@@ -5,23 +5,10 @@
 
 #include "common/companion.h"
 #include "cellwise/check/start_fetchrun.h"
+#include "tests/support/test_files.h"
 
-namespace {
-
-std::string ReadNarrow(const std::wstring& path) {
-    std::string text;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return text;
-    char chunk[1024];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) text.append(chunk, got);
-    CloseHandle(file);
-    return text;
-}
-
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-}  // namespace
+using test_support::Narrow;
+using test_support::ReadNarrowFile;
 
 // One test: every step places its own Fetchrun.exe beside the test program.
 TEST(StartFetchrun, StartsOnlyATrustedFetchrunFromTheOwnFolder) {
@@ -53,7 +40,7 @@ TEST(StartFetchrun, StartsOnlyATrustedFetchrunFromTheOwnFolder) {
     SetCurrentDirectoryW(elsewhere);
     ASSERT_TRUE(cw::StartFetchrun(true, L"0x4E560A17-0x00000003"));
     for (int i = 0; i < 100 && GetFileAttributesW(record.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
-    EXPECT_EQ(ReadNarrow(record), "\"" + Narrow(fetchrun) + "\" \"/Target:0x4E560A17-0x00000003\"" +
+    EXPECT_EQ(ReadNarrowFile(record), "\"" + Narrow(fetchrun) + "\" \"/Target:0x4E560A17-0x00000003\"" +
                                       " /log:c:\\temp\\Fetchrun.log\n" + Narrow(folder) + "\n");
     DeleteFileW(record.c_str());
     DeleteFileW(fetchrun.c_str());

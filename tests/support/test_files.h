@@ -1,5 +1,6 @@
-// Scratch files for Fetchrun's unit tests: one fresh folder per test, removed
-// with everything in it afterwards.
+// Files for the unit tests: a fresh scratch folder per test (removed with
+// everything in it afterwards), and whole files written and read back as bytes,
+// 8-bit text or UTF-16LE text.
 #pragma once
 #include <windows.h>
 
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace fetchrun_test {
+namespace test_support {
 
 class ScratchDir {
 public:
@@ -64,8 +65,9 @@ inline bool WriteUtf16File(const std::wstring& path, const std::wstring& text) {
 
 inline std::vector<std::uint8_t> ReadBytes(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Files the product still holds open (a log, a held program) are read too.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
     std::uint8_t block[65536];
     DWORD read = 0;
@@ -74,13 +76,21 @@ inline std::vector<std::uint8_t> ReadBytes(const std::wstring& path) {
     return bytes;
 }
 
-// The content of a UTF-16LE file as text, byte order mark included.
-inline std::wstring ReadUtf16File(const std::wstring& path) {
+// The file's bytes as they are, for 8-bit text such as a recorder's record.
+inline std::string ReadNarrowFile(const std::wstring& path) {
     const std::vector<std::uint8_t> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// UTF-16LE bytes from `from` on as text; an odd last byte is dropped.
+inline std::wstring Utf16Text(const std::vector<std::uint8_t>& bytes, std::size_t from = 0) {
     std::wstring text;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) text += static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
+    for (std::size_t i = from; i + 1 < bytes.size(); i += 2) text += static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
     return text;
 }
+
+// The content of a UTF-16LE file as text, byte order mark included.
+inline std::wstring ReadUtf16File(const std::wstring& path) { return Utf16Text(ReadBytes(path)); }
 
 inline bool FileExists(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -93,4 +103,4 @@ inline std::string Narrow(const std::wstring& text) {
     return out;
 }
 
-}  // namespace fetchrun_test
+}  // namespace test_support

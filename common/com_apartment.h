@@ -1,0 +1,28 @@
+// COM for the calling thread: a single-threaded apartment and the process-wide
+// security, set up once by a program's entry for everything that runs inside it.
+#pragma once
+#include <objbase.h>
+
+namespace cw {
+
+class ComApartment {
+public:
+    ComApartment()
+        : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
+        // Security can be set only once per process; a refusal changes nothing here.
+        if (initialised_) {
+            CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE,
+                                 nullptr, EOAC_NONE, nullptr);
+        }
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (initialised_) CoUninitialize();
+    }
+
+private:
+    bool initialised_;
+};
+
+}  // namespace cw
