@@ -1,26 +1,26 @@
 #include "common/resource_library.h"
 
+#include <utility>
+
 #include "common/companion.h"
 #include "common/signature.h"
-#include "common/unique_handle.h"
 
 namespace cw {
 
-HMODULE LoadResourceLibrary(bool verifySignature, bool silent) {
+ResourceLibrary LoadResourceLibrary(bool verifySignature, bool silent) {
     const std::wstring path = CompanionPath(kResourceLibraryName);
-    if (path.empty()) return nullptr;
-    if (!verifySignature) return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-
-    // Held without write or delete sharing from the check to the load, so the
-    // library that is loaded is the one whose signature was checked.
-    unique_file held(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!held) return nullptr;
-    const DWORD ui = silent ? WTD_UI_NONE : WTD_UI_NOGOOD;
-    if (VerifyFileSignature(path.c_str(), ui, WintrustSize::WithoutSignatureSettings, held.get()) != 0) {
-        return nullptr;
+    if (path.empty()) return {};
+    if (!verifySignature) {
+        return ResourceLibrary({}, unique_module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)));
     }
-    return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+
+    // Held without write or delete sharing from the check until the library is
+    // freed, so every byte read from it is one that was checked.
+    unique_file held = HoldTrustedFile(path.c_str(), silent ? WTD_UI_NONE : WTD_UI_NOGOOD);
+    if (!held) return {};
+    unique_module module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) return {};
+    return ResourceLibrary(std::move(held), std::move(module));
 }
 
 std::wstring LoadLibraryString(HMODULE module, unsigned id) {

@@ -3,16 +3,39 @@
 #pragma once
 #include <windows.h>
 
+#include <utility>
+
 #include "common/text_list.h"
+#include "common/unique_handle.h"
 
 namespace cw {
 
 inline constexpr wchar_t kResourceLibraryName[] = L"battery.dll";
 inline constexpr wchar_t kTxtResourceType[] = L"TXT";
 
-// Null when the library is missing, untrusted (when checked) or cannot be loaded.
-// The caller releases the handle with FreeLibrary.
-HMODULE LoadResourceLibrary(bool verifySignature, bool silent);
+// The loaded library and, when its signature was checked, the hold that keeps its
+// file from being written, replaced or deleted for as long as it is loaded: the
+// data read from it are those of the file that was checked. Released together,
+// the library first.
+class ResourceLibrary {
+public:
+    ResourceLibrary() = default;
+    ResourceLibrary(unique_file held, unique_module module) : held_(std::move(held)), module_(std::move(module)) {}
+
+    HMODULE get() const { return module_.get(); }
+    explicit operator bool() const { return static_cast<bool>(module_); }
+    void reset() {
+        module_.reset();
+        held_.reset();
+    }
+
+private:
+    unique_file held_;  // declared first: closed after the module is freed
+    unique_module module_;
+};
+
+// Empty when the library is missing, untrusted (when checked) or cannot be loaded.
+ResourceLibrary LoadResourceLibrary(bool verifySignature, bool silent);
 
 // String `id` of `module` (the loader picks the language); empty when missing or empty.
 std::wstring LoadLibraryString(HMODULE module, unsigned id);

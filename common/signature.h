@@ -1,9 +1,12 @@
-// Authenticode trust check through WinVerifyTrust.
+// Authenticode trust check through WinVerifyTrust, and the hold that keeps a
+// checked file as it was checked.
 #pragma once
 #include <windows.h>
 #include <wintrust.h>
 
 #include <cstddef>
+
+#include "common/unique_handle.h"
 
 namespace cw {
 
@@ -47,7 +50,23 @@ WinVerifyTrustCall UseWinVerifyTrust(WinVerifyTrustCall call);
 
 // Returns WinVerifyTrust's result: 0 only for a valid, trusted signature. With an
 // open `file`, the bytes behind that handle are judged (the path only names them).
+// With a `publisher`, a trusted signature counts only when the subject of the
+// signer's own certificate has exactly one common name and it equals `publisher`
+// (same characters, same length); any other signer gives TRUST_E_SUBJECT_NOT_TRUSTED.
 LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice,
-                         WintrustSize size = WintrustSize::WithoutSignatureSettings, HANDLE file = nullptr);
+                         WintrustSize size = WintrustSize::WithoutSignatureSettings, HANDLE file = nullptr,
+                         const wchar_t* publisher = nullptr);
+
+// Opens `path` to read, shared for reading only: while the handle lives no other
+// handle can write, truncate, replace, rename or delete the file, so what a check
+// made through it judged is what a later load or start uses. Others may still read
+// and run it. Invalid, with the last error, when the file is missing or another
+// handle may already write or delete it.
+unique_file HoldFileForReading(const wchar_t* path);
+
+// HoldFileForReading, then the signature of the bytes behind the held handle. Invalid
+// when the file cannot be held (last error of the open) or its signature is not trusted.
+unique_file HoldTrustedFile(const wchar_t* path, DWORD uiChoice,
+                            WintrustSize size = WintrustSize::WithoutSignatureSettings);
 
 }  // namespace cw

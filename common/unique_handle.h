@@ -85,6 +85,13 @@ using crypt_prov_traits = zero_invalid_traits<HCRYPTPROV, &ReleaseCryptContext>;
 using crypt_hash_traits = zero_invalid_traits<HCRYPTHASH, &CryptDestroyHash>;
 using local_memory_traits = zero_invalid_traits<HLOCAL, &LocalFree>;
 using global_memory_traits = zero_invalid_traits<HGLOBAL, &GlobalFree>;
+using font_traits = zero_invalid_traits<HFONT, &DeleteObject>;
+using brush_traits = zero_invalid_traits<HBRUSH, &DeleteObject>;
+
+template <typename T>
+inline void ReleaseComObject(T* object) noexcept { object->Release(); }
+template <typename T>
+using com_traits = zero_invalid_traits<T*, &ReleaseComObject<T>>;
 
 using unique_file = unique_handle<file_handle_traits>;
 using unique_kernel = unique_handle<null_handle_traits>;
@@ -99,6 +106,28 @@ using unique_crypt_hash = unique_handle<crypt_hash_traits>;
 using unique_devinfo = unique_handle<devinfo_traits>;
 using unique_local = unique_handle<local_memory_traits>;
 using unique_global = unique_handle<global_memory_traits>;
+using unique_font = unique_handle<font_traits>;
+using unique_brush = unique_handle<brush_traits>;
+// One reference to a COM object.
+template <typename T>
+using unique_com = unique_handle<com_traits<T>>;
+
+// A window's device context for the scope of this object.
+class window_dc {
+public:
+    explicit window_dc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+    window_dc(const window_dc&) = delete;
+    window_dc& operator=(const window_dc&) = delete;
+    ~window_dc() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    HDC get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
 
 // Locks a global memory block for the scope of this object.
 class global_lock {

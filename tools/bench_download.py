@@ -1,27 +1,32 @@
 #!/usr/bin/env python3
-"""Download benchmark of Fetchrun's transfer code (not a timed test).
+"""Download benchmark of Fetchrun (not a timed test).
 
 Builds a signed update program of --size-mb MiB (the test program with a generated
-overlay, signed with the build tree's test CA), serves it from the local download
-server (tests/e2e/dlserver.py) and fetches it
-  - through Fetchrun's code: fetchprobe.exe runs CThreadDL with the published hash
-    and the signature check under 64-bit Wine, polled every 500 ms as the dialog
-    does, and
-  - with curl, then sha256sum,
-each --runs times. Reports the median times and their ratio, and Fetchrun's peak
-memory (the probe's peak working set and the Wine process's maximum resident
-size) for the full size and for a tenth of it: the peak must not grow with the
-file size.
+overlay, signed with the build tree's test CA as the update publisher), serves it
+and its settings INI from the local download server (tests/e2e/dlserver.py), and
+runs, --runs times each and alternating:
+  - Fetchrun.exe /s /Url:<settings> as a user's run makes it (the language
+    library checked and read, the settings and the program downloaded, the
+    program held, hashed, its signature checked, started elevated), and
+  - the floor, fetchfloor.exe <settings> (tests/sim/fetchprobe): the same
+    platform calls, once each, in the same order, on one thread, with nothing
+    around them.
+Both run under 64-bit Wine from one folder that holds the signed battery.dll.
+Reports the median wall times and Fetchrun's ratio to the floor (the goal is at
+most 1.1), and the peak memory of both (the Wine process's maximum resident size)
+for the full size and for a tenth of it: the peak must not grow with the file.
 
     tools/bench_download.py [--build build/win64] [--size-mb 200] [--runs 3]
 
-Needs a built x86_64 test tree (fetchprobe.exe, recorder.exe, the test CA and the
-trusting Wine prefix). It starts that prefix's wineserver and stops it at the end;
-do not run it while the same tree's tests run.
+Needs a built x86_64 test tree (Fetchrun.exe, fetchfloor.exe, recorder.exe, the
+signed battery.dll, the test CA and the trusting Wine prefix). It starts that
+prefix's wineserver and stops it at the end; do not run it while the same tree's
+tests run.
 """
 import argparse
 import hashlib
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -34,10 +39,6 @@ from dlserver import DownloadServer  # noqa: E402
 
 WINE64 = "/usr/lib/wine/wine64"
 MiB = 1 << 20
-
-
-def dos_path(path: Path) -> str:
-    return "Z:" + str(path.resolve()).replace("/", "\\")
 
 
 def make_program(build: Path, size: int, out: Path) -> str:
@@ -63,44 +64,36 @@ def make_program(build: Path, size: int, out: Path) -> str:
     return digest.hexdigest().upper()
 
 
-def run_measured(args, env, log: Path):
+def temp_folders(prefix: Path):
+    """The prefix's temporary folders (Wine 8 puts the user's in the profile's root)."""
+    users = prefix / "drive_c" / "users"
+    return [p for pattern in ("*/Temp", "*/AppData/Local/Temp") for p in users.glob(pattern) if p.is_dir()]
+
+
+def remove_run_files(prefix: Path) -> None:
+    """The temporary files a run leaves after a start (settings, program, the
+    program's record); the started program may still hold its file a moment."""
+    for folder in temp_folders(prefix):
+        for path in folder.glob("tpf*"):
+            for _ in range(100):
+                try:
+                    path.unlink(missing_ok=True)
+                    break
+                except PermissionError:
+                    time.sleep(0.05)
+
+
+def run_measured(args, env, cwd: Path, log: Path):
     """Runs a command; returns (wall seconds, max resident bytes of the process)."""
     with open(log, "ab") as out:
         start = time.perf_counter()
-        proc = subprocess.Popen(args, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=out)
+        proc = subprocess.Popen(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out, stderr=out)
         _, status, usage = os.wait4(proc.pid, 0)
         wall = time.perf_counter() - start
-    proc.returncode = os.waitstatus_to_exitcode(status)
-    if proc.returncode != 0:
-        raise SystemExit("%s failed with %d (see %s)" % (args[0], proc.returncode, log))
+    code = os.waitstatus_to_exitcode(status)
+    if code != 0:
+        raise SystemExit("%s failed with %d (see %s)" % (args[1], code, log))
     return wall, usage.ru_maxrss * 1024
-
-
-def fetchrun_run(build: Path, env, url: str, expected: str, work: Path, verify: bool):
-    target = work / "fetchrun.tmp"
-    result = work / "fetchrun.result"
-    args = [WINE64, str(build / "testbin" / "fetchprobe.exe"), "download", url, dos_path(target),
-            dos_path(result), "--hash", expected]
-    if verify:
-        args.append("--verify")
-    wall, maxrss = run_measured(args, env, work / "wine.out")
-    report = dict(line.split("=", 1) for line in result.read_text(encoding="utf-8").splitlines())
-    if report.get("result"):
-        raise SystemExit("Fetchrun's download failed: %s" % report["result"])
-    target.unlink(missing_ok=True)
-    return wall, int(report["peak_working_set"]), maxrss
-
-
-def curl_run(url: str, expected: str, work: Path):
-    target = work / "curl.tmp"
-    start = time.perf_counter()
-    subprocess.run(["curl", "-s", "-f", "-o", str(target), url], check=True)
-    digest = subprocess.run(["sha256sum", str(target)], check=True, capture_output=True, text=True).stdout.split()[0]
-    wall = time.perf_counter() - start
-    if digest.upper() != expected:
-        raise SystemExit("curl's copy has another hash")
-    target.unlink()
-    return wall
 
 
 def main() -> int:
@@ -112,7 +105,12 @@ def main() -> int:
 
     build = Path(args.build).resolve()
     work = build / "bench"
-    work.mkdir(parents=True, exist_ok=True)
+    shutil.rmtree(work, ignore_errors=True)
+    folder = work / "app"
+    folder.mkdir(parents=True)
+    for source in (build / "ship" / "Fetchrun.exe", build / "testbin" / "fetchfloor.exe",
+                   build / "testbin" / "signed" / "battery.dll"):
+        shutil.copy2(source, folder / source.name)
     prefix = build / "wineprefix"
     env = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=", no_proxy="127.0.0.1,localhost")
@@ -120,49 +118,67 @@ def main() -> int:
 
     size = args.size_mb * MiB
     print("making signed programs of %d MiB and %d MiB ..." % (args.size_mb, args.size_mb // 10), flush=True)
-    big_hash = make_program(build, size, work / "big.exe")
-    small_hash = make_program(build, size // 10, work / "small.exe")
+    hashes = {"big": make_program(build, size, work / "big.exe"),
+              "small": make_program(build, size // 10, work / "small.exe")}
 
     subprocess.run([str(fixture), "start", str(prefix)], check=True, env=env)
     try:
         with DownloadServer() as server:
-            server.add_file("/fwexe/big.exe", work / "big.exe")
-            server.add_file("/fwexe/small.exe", work / "small.exe")
-            big_url, small_url = server.url("/fwexe/big.exe"), server.url("/fwexe/small.exe")
+            urls = {}
+            for name, digest in hashes.items():
+                server.add_file("/fwexe/%s.exe" % name, work / ("%s.exe" % name))
+                server.add_settings("/settings/%s.ini" % name, exe_url=server.url("/fwexe/%s.exe" % name),
+                                    exe_hash=digest, exe_param="/bench")
+                urls[name] = server.url("/settings/%s.ini" % name)
 
-            # One unmeasured run: Wine's first start and the first trust check of a
-            # process warm caches that every later run finds warm too.
-            fetchrun_run(build, env, small_url, small_hash, work, verify=True)
+            def fetchrun(name):
+                result = run_measured([WINE64, str(folder / "Fetchrun.exe"), "/s", "/Url:" + urls[name]], env,
+                                      folder, work / "fetchrun.out")
+                remove_run_files(prefix)
+                return result
 
-            full, plain, curl = [], [], []
+            def floor(name):
+                result = run_measured([WINE64, str(folder / "fetchfloor.exe"), urls[name]], env, folder,
+                                      work / "floor.out")
+                remove_run_files(prefix)
+                return result
+
+            # One unmeasured run of each: Wine's first start and the first trust
+            # check of a process warm caches that every later run finds warm too.
+            fetchrun("small")
+            floor("small")
+
+            # Alternating, so a machine that gets busier or quieter meanwhile
+            # weighs on both alike.
+            full, base, small_full, small_base = [], [], [], []
             for i in range(args.runs):
-                full.append(fetchrun_run(build, env, big_url, big_hash, work, verify=True))
-                plain.append(fetchrun_run(build, env, big_url, big_hash, work, verify=False))
-                curl.append(curl_run(big_url, big_hash, work))
-                print("run %d: Fetchrun %.2f s (without signature check %.2f s), curl + sha256sum %.2f s"
-                      % (i + 1, full[-1][0], plain[-1][0], curl[-1]), flush=True)
-            small = [fetchrun_run(build, env, small_url, small_hash, work, verify=True) for _ in range(args.runs)]
+                full.append(fetchrun("big"))
+                base.append(floor("big"))
+                small_full.append(fetchrun("small"))
+                small_base.append(floor("small"))
+                print("run %d: Fetchrun %.2f s, floor %.2f s" % (i + 1, full[-1][0], base[-1][0]), flush=True)
     finally:
         subprocess.run([str(fixture), "stop", str(prefix)], env=env)
-    for name in ("big.exe", "small.exe"):
-        (work / name).unlink(missing_ok=True)
+        remove_run_files(prefix)  # records the last started programs wrote meanwhile
+    shutil.rmtree(work, ignore_errors=True)
 
-    def med(values):
-        return statistics.median(values)
-
-    t_full, t_plain, t_curl = med(w for w, _, _ in full), med(w for w, _, _ in plain), med(curl)
+    t_full = statistics.median(w for w, _ in full)
+    t_base = statistics.median(w for w, _ in base)
     mb = size / MiB
     print()
-    print("size                             %d MiB, %d runs, medians" % (args.size_mb, args.runs))
-    print("Fetchrun download+hash+signature %6.2f s  %6.1f MiB/s" % (t_full, mb / t_full))
-    print("Fetchrun download+hash           %6.2f s  %6.1f MiB/s" % (t_plain, mb / t_plain))
-    print("curl + sha256sum                 %6.2f s  %6.1f MiB/s" % (t_curl, mb / t_curl))
-    print("ratio Fetchrun / curl+sha256sum  %6.2f (with signature)  %.2f (without)" % (t_full / t_curl, t_plain / t_curl))
-    for label, runs in (("%d MiB" % args.size_mb, full), ("%d MiB" % (args.size_mb // 10), small)):
-        print("peak memory, %-8s            working set %6.1f MiB, process max RSS %6.1f MiB"
-              % (label, max(p for _, p, _ in runs) / MiB, max(r for _, _, r in runs) / MiB))
-    print("peak memory, %-8s no sig.     working set %6.1f MiB, process max RSS %6.1f MiB"
-          % ("%d MiB" % args.size_mb, max(p for _, p, _ in plain) / MiB, max(r for _, _, r in plain) / MiB))
+    print("size                        %d MiB, %d runs, medians" % (args.size_mb, args.runs))
+    print("Fetchrun /s /Url:           %6.2f s  %6.1f MiB/s" % (t_full, mb / t_full))
+    print("floor (same calls, once)    %6.2f s  %6.1f MiB/s" % (t_base, mb / t_base))
+    print("ratio Fetchrun / floor      %6.2f  (goal: at most 1.10)" % (t_full / t_base))
+    t_small_full = statistics.median(w for w, _ in small_full)
+    t_small_base = statistics.median(w for w, _ in small_base)
+    print("the same at %4d MiB          %6.2f s against %.2f s, ratio %.2f" % (
+        args.size_mb // 10, t_small_full, t_small_base, t_small_full / t_small_base))
+    for label, runs in (("Fetchrun", full), ("floor", base)):
+        print("peak memory, %-8s %4d MiB: max RSS %6.1f MiB" % (label, args.size_mb, max(r for _, r in runs) / MiB))
+    for label, runs in (("Fetchrun", small_full), ("floor", small_base)):
+        print("peak memory, %-8s %4d MiB: max RSS %6.1f MiB" % (label, args.size_mb // 10,
+                                                               max(r for _, r in runs) / MiB))
     return 0
 
 

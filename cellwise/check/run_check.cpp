@@ -7,6 +7,7 @@
 #include "cellwise/identify/platform_id.h"
 #include "cellwise/report/event_log.h"
 #include "cellwise/ui/resource.h"
+#include "cellwise/ui/result_dialog.h"
 #include "common/resource_library.h"
 #include "cellwise/check/show_message.h"
 #include "common/unique_handle.h"
@@ -30,7 +31,7 @@ int RunCheck(const RunSettings& settings, BatteryList& batteries) {
 int RunCheck(const RunSettings& settings, BatteryList& batteries, CheckMachine& machine) {
     batteries.clear();
 
-    unique_module library(LoadResourceLibrary(settings.verifySignature, settings.silent));
+    const ResourceLibrary library = LoadResourceLibrary(settings.verifySignature, settings.silent);
     if (!library) {
         if (!settings.viewTarget) {
             ShowMessage(settings, GetModuleHandleW(nullptr), IDS_LIBRARY_MISSING, MB_ICONERROR);
@@ -54,7 +55,10 @@ int RunCheck(const RunSettings& settings, BatteryList& batteries, CheckMachine& 
     // A machine not listed, or any missing piece on the way, leaves platformId empty.
     machine.PlatformId(platformPairs, outcome.platformId);
     outcome.fetchrunDebug = settings.fetchrunDebug;
-    // The result dialogs take the outcome once they are in place.
+
+    // With ViewTarget only a target pack is worth a window. The dialog's end code
+    // does not change the result.
+    if (!settings.silent && (!settings.viewTarget || outcome.found)) ShowResultDialog(outcome);
 
     return outcome.found ? kTargetFound : kNoTarget;
 }

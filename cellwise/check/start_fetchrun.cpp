@@ -5,6 +5,7 @@
 #include "common/companion.h"
 #include "common/detached_process.h"
 #include "common/signature.h"
+#include "common/unique_handle.h"
 
 namespace cw {
 namespace {
@@ -23,8 +24,10 @@ bool StartFetchrun(bool debug, const std::wstring& target) {
     if (folder.empty()) return false;
     const std::wstring program = CompanionPath(kFetchrunName);
     if (program.empty()) return false;
-    // Always checked: neither noverifysignature nor silent relaxes it.
-    if (VerifyFileSignature(program.c_str(), WTD_UI_NOGOOD) != 0) return false;
+    // Always checked: neither noverifysignature nor silent relaxes it. Held until
+    // the process exists, so the program started is the program checked.
+    const unique_file held = HoldTrustedFile(program.c_str(), WTD_UI_NOGOOD);
+    if (!held) return false;
 
     // Started in the program's folder, whatever the current directory is.
     return StartDetachedProcess(BuildFetchrunCommandLine(program, target, debug), folder.c_str()) == 0;

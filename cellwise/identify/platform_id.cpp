@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "hwlink/records.h"  // the record hwlink.dll fills: part of its interface
+#include "hwlink/hwlink.h"  // the library's contract: the export's type and record
 #include "common/companion.h"
 #include "common/registry_text.h"
 #include "common/wide_format.h"
@@ -11,10 +11,6 @@ namespace cw {
 
 namespace {
 
-// GABI_NVMISC_GetSystemInfo as this program calls it: the record and three zeroed
-// 32-bit values it does not read afterwards (the library writes 16 bits of each).
-using GetSystemInfoFn = DWORD(WINAPI*)(hwlink::NvmiscSystemInfo* info, DWORD* status1, DWORD* status2,
-                                       DWORD* status3);
 // The embedded-controller library's exports, C calling convention.
 using GetEcDevInfoFn = DWORD(__cdecl*)(DWORD* flags);
 using ReadWritePwrmcFn = DWORD(__cdecl*)(DWORD selector, DWORD* value);
@@ -57,13 +53,14 @@ std::uint32_t GetSystemIdentifier() {
 std::uint32_t ReadSystemIdentifier(const std::wstring& hwlinkPath) {
     unique_module library(LoadLibraryW(hwlinkPath.c_str()));
     if (!library) return 0;
-    const auto getSystemInfo = Export<GetSystemInfoFn>(library.get(), kSystemInfoExport);
+    const auto getSystemInfo = Export<PFN_GABI_NVMISC_GetSystemInfo>(library.get(), kSystemInfoExport);
     if (!getSystemInfo) return 0;
-    hwlink::NvmiscSystemInfo info = {};
-    DWORD status1 = 0, status2 = 0, status3 = 0;
-    const DWORD status = getSystemInfo(&info, &status1, &status2, &status3);
+    // Four zeroed outputs; the status words are not read afterwards.
+    NvmiscSystemInfo info = {};
+    std::uint16_t status1 = 0, status2 = 0, status3 = 0;
+    const std::uint32_t status = getSystemInfo(&info, &status1, &status2, &status3);
     library.reset();
-    return status == 0 ? info.systemId : 0;
+    return status == HWLINK_OK ? info.systemId : 0;
 }
 
 CNRV0A17::~CNRV0A17() {

@@ -17,7 +17,6 @@ struct FetchrunState {
     DWORD resultCode = 0;
     std::wstring settingFile;  // temporary paths; empty when none
     std::wstring exeFile;
-    std::wstring exeHash;  // checked again on the held program right before its start
     std::wstring exeParam;
 };
 

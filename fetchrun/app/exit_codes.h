@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "fetchrun/transfer/transfer_result.h"
+
 namespace fetchrun {
 
 enum ExitCode : std::uint32_t {
@@ -28,5 +30,12 @@ enum ExitCode : std::uint32_t {
 
 // The system error of a refused elevation prompt (ERROR_CANCELLED): a quiet end.
 inline constexpr std::uint32_t kElevationRefused = 1223;
+
+// The result code of a download that failed: a program that could not get its
+// ".exe" name, or be held under it, fails as the rename does; anything else is
+// the download's failure.
+inline std::uint32_t DownloadFailureCode(const TransferResult& result) {
+    return result.failure == TransferFailure::Rename ? kExitRename : kExitDownload;
+}
 
 }  // namespace fetchrun

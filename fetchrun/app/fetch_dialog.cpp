@@ -11,7 +11,6 @@
 #include "fetchrun/app/resource.h"
 #include "fetchrun/app/run_update.h"
 #include "fetchrun/transfer/settings_ini.h"
-#include "fetchrun/transfer/verified_file_lock.h"
 
 namespace fetchrun {
 namespace {
@@ -21,7 +20,6 @@ constexpr UINT kPollMs = 500;
 constexpr int kProgressRange = 1000;
 constexpr UINT kMarqueeStepMs = 50;
 constexpr wchar_t kTempPrefix[] = L"tpf";
-constexpr wchar_t kProgramSuffix[] = L".exe";
 constexpr wchar_t kElevationVerb[] = L"runas";
 
 }  // namespace
@@ -151,6 +149,8 @@ void CFetchDialog::StartWorker(const wchar_t* url, const wchar_t* path, const wc
     PostMessageW(window_, MSG_FINISH, 0, 0);
 }
 
+void CFetchDialog::PollWorker() { OnTimer(kPollTimer); }
+
 void CFetchDialog::OnTimer(UINT_PTR) {
     KillTimer(window_, kPollTimer);
     if (!worker_) return;
@@ -158,16 +158,17 @@ void CFetchDialog::OnTimer(UINT_PTR) {
         SetTimer(window_, kPollTimer, kPollMs, nullptr);
         return;
     }
-    const std::wstring result = worker_->GetResult();
-    if (!result.empty()) {
-        LogLine(result.c_str());
-        Fail(kExitDownload);  // the worker goes in MSG_FINISH
+    const TransferResult result = worker_->GetResult();
+    VerifiedFileLock program = worker_->TakeProgram();
+    DeleteWorker();
+    if (!result.ok()) {
+        LogLine(FormatTransferResult(result).c_str());
+        Fail(DownloadFailureCode(result));
         return;
     }
-    DeleteWorker();
     switch (phase_) {
         case PHASE_SETTINGS: SettingsDownloaded(); break;
-        case PHASE_PROGRAM: ProgramDownloaded(); break;
+        case PHASE_PROGRAM: ProgramDownloaded(program); break;
         default:
             LogFormat(L"unknown phase %d.", static_cast<int>(phase_));
             Fail(kExitUnknownPhase);
@@ -178,7 +179,7 @@ void CFetchDialog::OnTimer(UINT_PTR) {
 void CFetchDialog::SettingsDownloaded() {
     CGlobalIniMgr& ini = CGlobalIniMgr::Instance();
     ini.SetFile(state_.settingFile.c_str());
-    state_.exeHash = ini.GetString(kKeyExeHash);
+    const std::wstring exeHash = ini.GetString(kKeyExeHash);
     const std::wstring exeUrl = ini.GetString(kKeyExeUrl);
     state_.exeParam = ini.GetString(kKeyExeParam);
 
@@ -201,41 +202,16 @@ void CFetchDialog::SettingsDownloaded() {
     state_.exeFile = MakeTempFile();
     LogFormat(L"ExeUrl: %s.", exeUrl.c_str());
     LogFormat(L"ExeParam: %s.", state_.exeParam.c_str());
-    LogFormat(L"ExeHash: %s.", state_.exeHash.c_str());
+    LogFormat(L"ExeHash: %s.", exeHash.c_str());
     LogFormat(L"ExeFile: %s.", state_.exeFile.c_str());
-    StartWorker(exeUrl.c_str(), state_.exeFile.c_str(), state_.exeHash.c_str(), 1, PHASE_PROGRAM, kExitProgramThread,
+    StartWorker(exeUrl.c_str(), state_.exeFile.c_str(), exeHash.c_str(), 1, PHASE_PROGRAM, kExitProgramThread,
                 L"can't create download thread(exe).");
 }
 
-void CFetchDialog::ProgramDownloaded() {
-    const std::wstring named = state_.exeFile + kProgramSuffix;
-    if (!MoveFileW(state_.exeFile.c_str(), named.c_str())) {
-        LogLine(L"rename failed.");
-        Fail(kExitRename);
-        return;
-    }
-    state_.exeFile = named;
-
-    // The worker checked a file in a folder that every process of the user may
-    // write to. Held from here until the shell has started it, the program can no
-    // longer be changed; checking it again through the held handle makes what
-    // starts elevated exactly what passed. Taking the hold is part of getting the
-    // program ready under its new name, so its failure is the rename's.
-    VerifiedFileLock program;
-    if (!program.Hold(state_.exeFile.c_str())) {
-        LogLine(L"rename failed.");
-        Fail(kExitRename);
-        return;
-    }
-    const std::wstring failure = program.Verify(state_.exeHash);
-    if (!failure.empty()) {
-        LogLine(failure.c_str());
-        program.Release();
-        DeleteFileW(state_.exeFile.c_str());
-        Fail(kExitDownload);
-        return;
-    }
-    state_.resultCode = RunElevated(state_.exeFile.c_str(), state_.exeParam.c_str(), kElevationVerb);
+void CFetchDialog::ProgramDownloaded(VerifiedFileLock& program) {
+    // The worker renamed the program, held it and checked it through the hold; it
+    // stays held until the shell has started it, so what starts is what passed.
+    state_.resultCode = RunElevated(program, state_.exeParam.c_str(), kElevationVerb);
     program.Release();
     if (state_.resultCode != 0) {
         LogLine(L"execute failed.");
@@ -334,7 +310,13 @@ void CFetchDialog::OnClose() {
     DestroyWindow(window_);
 }
 
-void CFetchDialog::DeleteWorker() { worker_.reset(); }
+void CFetchDialog::DeleteWorker() {
+    if (!worker_) return;
+    worker_->Stop();
+    // A program download may have renamed its file: it is deleted by that name.
+    if (phase_ == PHASE_PROGRAM) state_.exeFile = worker_->Path();
+    worker_.reset();
+}
 
 void CFetchDialog::DeleteTempFiles() {
     for (std::wstring* file : {&state_.settingFile, &state_.exeFile}) {

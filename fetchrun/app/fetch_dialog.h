@@ -36,6 +36,11 @@ public:
     // Creates the (hidden) dialog from template 102; null on failure.
     HWND Create(HINSTANCE instance);
     HWND Window() const { return window_; }
+    // The current worker's thread, for the message loop to wait on; null when none.
+    HANDLE WorkerThread() const { return worker_ ? worker_->GetHandle() : nullptr; }
+    // The poll of the timer, made at once when the worker's thread has ended, so
+    // no run waits out the rest of a poll interval.
+    void PollWorker();
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -53,7 +58,7 @@ private:
     void StartRunKeyCommandOnce();
 
     void SettingsDownloaded();
-    void ProgramDownloaded();
+    void ProgramDownloaded(VerifiedFileLock& program);
     void StartWorker(const wchar_t* url, const wchar_t* path, const wchar_t* hash, DWORD verify, Phase phase,
                      DWORD failureCode, const wchar_t* failureLine);
     void Fail(DWORD code);

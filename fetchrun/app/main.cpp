@@ -35,6 +35,29 @@ void LogTexts(const FetchrunState& state) {
     LogFormat(L"EndMsg     : %s.", t.endMsg.c_str());
 }
 
+// Messages until the quit message. While a worker runs, the end of its thread
+// wakes the loop as a message does, and the dialog polls it at once; the poll
+// timer stays for loops that are not this one (a window being moved, say).
+void RunMessageLoop(CFetchDialog& dialog) {
+    for (;;) {
+        HANDLE worker = dialog.WorkerThread();
+        const DWORD count = worker ? 1 : 0;
+        const DWORD woken = MsgWaitForMultipleObjectsEx(count, &worker, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (count != 0 && woken == WAIT_OBJECT_0) {
+            dialog.PollWorker();
+            continue;
+        }
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return;
+            const HWND current = dialog.Window();
+            if (current && IsDialogMessageW(current, &message)) continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
 DWORD RunTargetMode(HINSTANCE instance, const FetchrunOptions& options, cw::unique_kernel& mutex) {
     FetchrunState state;
     state.silent = options.silent;
@@ -74,13 +97,7 @@ DWORD RunTargetMode(HINSTANCE instance, const FetchrunOptions& options, cw::uniq
     ShowWindow(window, SW_HIDE);
     UpdateWindow(window);
 
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        const HWND current = dialog.Window();
-        if (current && IsDialogMessageW(current, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    RunMessageLoop(dialog);
 
     // After a start the program may still be running from its temporary file.
     if (state.resultCode != 0) {

@@ -51,9 +51,19 @@ cw::unique_file MakeRequest(wchar_t* reason, POWER_REQUEST_TYPE type) {
     return request;
 }
 
+// The Run value's text in one registry view; `opened` tells whether the key opened.
+// An empty text counts as none.
+std::wstring ReadRunCommand(REGSAM view, bool& opened) {
+    const cw::unique_hkey key = cw::OpenKeyForReading(HKEY_LOCAL_MACHINE, kRunKey, view);
+    opened = static_cast<bool>(key);
+    return key ? cw::ReadRegistryText(key.get(), kRunValue, kRunValueBytes) : std::wstring();
+}
+
 }  // namespace
 
-DWORD RunElevated(const wchar_t* program, const wchar_t* parameters, const wchar_t* verb) {
+DWORD RunElevated(const VerifiedFileLock& held, const wchar_t* parameters, const wchar_t* verb) {
+    if (!held.IsHeld()) return ERROR_INVALID_HANDLE;
+    const wchar_t* program = held.Path().c_str();
     const std::wstring file = std::wstring(L"\"") + program + L"\"";
     wchar_t folder[MAX_PATH] = {};
     lstrcpynW(folder, program, MAX_PATH);
@@ -86,13 +96,16 @@ DWORD RunElevated(const wchar_t* program, const wchar_t* parameters, const wchar
 }
 
 void LaunchRunKeyCommand() {
-    cw::unique_hkey key = cw::OpenKeyForReading(HKEY_LOCAL_MACHINE, kRunKey);
-    if (!key) {
+    // The process's own view first. Under WoW64 that is the 32-bit view, and a
+    // 64-bit installer writes the value into the 64-bit one: look there next.
+    bool ownOpened = false;
+    bool nativeOpened = false;
+    std::wstring command = ReadRunCommand(0, ownOpened);
+    if (command.empty()) command = ReadRunCommand(KEY_WOW64_64KEY, nativeOpened);
+    if (!ownOpened && !nativeOpened) {
         LogLine(L"can't open reg (run).");
         return;
     }
-    const std::wstring command = cw::ReadRegistryText(key.get(), kRunValue, kRunValueBytes);
-    key.reset();
     if (command.empty()) {
         LogLine(L"can't read cmd (run).");
         return;

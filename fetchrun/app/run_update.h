@@ -5,13 +5,15 @@
 #include <windows.h>
 
 #include "common/unique_handle.h"
+#include "fetchrun/transfer/verified_file_lock.h"
 
 namespace fetchrun {
 
-// Starts `program` (quoted) with `parameters` through the shell with `verb`, in
-// the program's folder, without waiting for it. 0 when started, else the system
-// error (1223 when the user refused elevation).
-DWORD RunElevated(const wchar_t* program, const wchar_t* parameters, const wchar_t* verb);
+// Starts the `held` program (its path quoted) with `parameters` through the shell
+// with `verb`, in the program's folder, without waiting for it; the caller keeps
+// the hold until this has returned. 0 when started, else the system error (1223
+// when the user refused elevation; ERROR_INVALID_HANDLE when nothing is held).
+DWORD RunElevated(const VerifiedFileLock& held, const wchar_t* parameters, const wchar_t* verb);
 
 // Starts the command under the value "NRV0B52_Apps" of the machine's Run key,
 // with environment variables expanded. Failures are logged, nothing else.

@@ -2,7 +2,6 @@
 
 #include "fetchrun/transfer/fetchrun_log.h"
 #include "common/resource_library.h"
-#include "common/unique_handle.h"
 
 namespace fetchrun {
 namespace {
@@ -18,7 +17,7 @@ std::wstring LookUp(HMODULE library, unsigned listId, const std::wstring& target
 }  // namespace
 
 bool LoadTargetTexts(FetchrunState& state) {
-    cw::unique_module library(cw::LoadResourceLibrary(true, state.silent));
+    cw::ResourceLibrary library = cw::LoadResourceLibrary(true, state.silent);
     if (!library) {
         LogLine(L"failed to load Resource dll.");
         return false;

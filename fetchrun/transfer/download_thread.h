@@ -1,28 +1,16 @@
-// Download of one URL into a file on a worker thread (WinINet), with the optional
-// hash and signature checks of a downloaded program.
+// Download of one URL into a file on a worker thread (WinINet). A download with a
+// published hash is a program: it gets its ".exe" name, is held, and is checked
+// through the held handle (hash, then, when asked, the publisher's signature).
 #pragma once
 #include <windows.h>
 
 #include <string>
 
 #include "fetchrun/transfer/thread_base.h"
+#include "fetchrun/transfer/transfer_result.h"
+#include "fetchrun/transfer/verified_file_lock.h"
 
 namespace fetchrun {
-
-// Result texts of a download (empty result = success). Those with a format take
-// the system error or the platform's result.
-inline constexpr wchar_t kDlErrorUrlOrPath[] = L"CThreadDL - error: URL or Path invalid";
-inline constexpr wchar_t kDlInterrupted[] = L"CThreadDL - thread interruped.";
-inline constexpr wchar_t kDlErrorCreateFile[] = L"CThreadDL - error: CreateFile (0x%08X)";
-inline constexpr wchar_t kDlErrorInternetOpen[] = L"CThreadDL - error: InternetOpen (0x%08X)";
-inline constexpr wchar_t kDlErrorOpenUrl[] = L"CThreadDL - error: InternetOpenUrl (0x%08X)";
-inline constexpr wchar_t kDlErrorReadFile[] = L"CThreadDL - error: InternetReadFile (0x%08X)";
-inline constexpr wchar_t kDlErrorWriteFile[] = L"CThreadDL - error: WriteFile (0x%08X)";
-inline constexpr wchar_t kDlErrorIncomplete[] = L"CThreadDL - error: body incomplete (%I64u of %I64u bytes)";
-inline constexpr wchar_t kDlErrorHash[] = L"CThreadDL - error: Hash invalid";
-inline constexpr wchar_t kDlErrorTrust[] = L"CThreadDL - error: WinVerifyTrust return 0x%08X.";
-// Appended to a WinINet failure when the server's last response text is known.
-inline constexpr wchar_t kDlResponseSuffix[] = L" err=%d,%s";
 
 class CThreadDL : public CThreadBase {
 public:
@@ -31,24 +19,34 @@ public:
     CThreadDL(const wchar_t* url, const wchar_t* path, const wchar_t* expectedHash, DWORD verifySignature);
     ~CThreadDL() override;
 
-    // Downloads url into path (created anew), then checks the hash when one is
-    // expected and the signature when asked; a file that fails a check is deleted.
-    // A body shorter than the Content-Length the server announced is a failure.
+    // Downloads url into path (created anew); a body shorter than the
+    // Content-Length the server announced is a failure. A program (a hash given,
+    // or the signature asked for) then goes through the steps of program_checks.h;
+    // one without a published hash is refused before anything is fetched, and one
+    // that fails a check is deleted.
     void Run() override;
 
-    // Empty on success, else what failed. Read it only after IsRunning has turned
-    // false.
-    virtual std::wstring GetResult() const;
+    // Success, or what failed. Read it only after IsRunning has turned false.
+    virtual TransferResult GetResult() const;
+    // Where the download is now: the path given, or that path with ".exe" once a
+    // program was renamed. Read it only while no thread runs.
+    const std::wstring& Path() const { return path_; }
+    // A program that passed its checks, held since before they were made; the
+    // caller keeps it until the program has been started. Empty otherwise.
+    VerifiedFileLock TakeProgram();
 
 private:
-    void Fail(const wchar_t* format, ...);
-    void AppendResponseText();
+    bool Fail(TransferFailure failure, DWORD code = 0);
+    bool Download();
+    bool CheckProgram();
+    void AddResponseText();
 
     std::wstring url_;
     std::wstring path_;
     std::wstring expectedHash_;
-    std::wstring result_;
+    TransferResult result_;
     DWORD verifySignature_ = 0;
+    VerifiedFileLock program_;
 };
 
 }  // namespace fetchrun

@@ -1,10 +1,8 @@
 #include "fetchrun/transfer/hash_thread.h"
 
-
 #include <cwchar>
 
 #include "fetchrun/transfer/hash_text.h"
-#include "common/signature.h"
 #include "common/unique_handle.h"
 
 namespace fetchrun {
@@ -64,9 +62,5 @@ bool HashOpenFile(HANDLE file, std::vector<BYTE>& digest) {
 }
 
 std::wstring CThreadHash::GetResult() const { return HashToText(hash_.data(), hashSize_); }
-
-LONG VerifyProgramSignature(const wchar_t* path, HANDLE file) {
-    return cw::VerifyFileSignature(path, WTD_UI_NONE, cw::WintrustSize::WithSignatureSettings, file);
-}
 
 }  // namespace fetchrun

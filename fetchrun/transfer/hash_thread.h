@@ -1,5 +1,4 @@
-// SHA-256 of a file on a worker thread (CryptoAPI), and the Authenticode check of
-// a downloaded program.
+// SHA-256 of a file on a worker thread (CryptoAPI), and of an open file.
 #pragma once
 #include <windows.h>
 
@@ -36,10 +35,5 @@ private:
 // error ends the input). False, with `digest` empty, when there is no hash: no
 // file, or the provider failed.
 bool HashOpenFile(HANDLE file, std::vector<BYTE>& digest);
-
-// WinVerifyTrust on a downloaded program without any UI: 0 when the signature is
-// valid and trusted, else the platform's result. With an open `file` (read
-// access), its bytes are judged, whatever `path` names.
-LONG VerifyProgramSignature(const wchar_t* path, HANDLE file = nullptr);
 
 }  // namespace fetchrun

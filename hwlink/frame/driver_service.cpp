@@ -82,6 +82,23 @@ bool ReadFileVersion(const char* file, FileVersion& version) {
     return true;
 }
 
+// The installed driver file, where the service's binary path names it.
+bool ReadInstalledVersion(const char* destination, FileVersion& version) {
+    NativeFileSystemView native;
+    return ReadFileVersion(destination, version);
+}
+
+bool CopyDriverFile(const char* source, const char* destination) {
+    NativeFileSystemView native;
+    return CopyFileA(source, destination, FALSE) != FALSE;
+}
+
+// A missing file is fine: nothing is left behind either way.
+void DeleteDriverFile(const char* destination) {
+    NativeFileSystemView native;
+    DeleteFileA(destination);
+}
+
 void Report(const char* format, DWORD error) {
     char text[kMessageChars] = {};
     wnsprintfA(text, kMessageChars, format, error, error);
@@ -105,13 +122,13 @@ Status Install(const DriverPath& destination, DWORD startType, bool test) {
 
     if (exists) {
         FileVersion installed, candidate;
-        if (!ReadFileVersion(source, candidate) || !ReadFileVersion(destination.text, installed))
+        if (!ReadFileVersion(source, candidate) || !ReadInstalledVersion(destination.text, installed))
             return status::kVersionUnreadable;
         return CompareDriverVersions(installed, candidate);
     }
     if (openError != ERROR_SERVICE_DOES_NOT_EXIST && openError != ERROR_INVALID_NAME)
         return status::kServiceOpenFailed;
-    if (!CopyFileA(source, destination.text, FALSE)) return status::kDriverCopyFailed;
+    if (!CopyDriverFile(source, destination.text)) return status::kDriverCopyFailed;
 
     manager.reset(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) return status::kScmUnavailable;
@@ -146,7 +163,7 @@ Status Uninstall(const DriverPath& destination) {
         const DWORD error = GetLastError();
         manager.reset();
         if (error != ERROR_SERVICE_DOES_NOT_EXIST) return status::kServiceOpenFailed;
-        DeleteFileA(destination.text);  // a leftover file goes; its absence is fine
+        DeleteDriverFile(destination.text);  // a leftover file goes
         return status::kOk;
     }
     SERVICE_STATUS state = {};
@@ -164,11 +181,24 @@ Status Uninstall(const DriverPath& destination) {
     if (!DeleteService(service.get())) return status::kServiceDeleteFailed;
     service.reset();
     manager.reset();
-    DeleteFileA(destination.text);
+    DeleteDriverFile(destination.text);
     return status::kOk;
 }
 
 }  // namespace
+
+NativeFileSystemView::NativeFileSystemView() {
+    BOOL wow64 = FALSE;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64)
+        off_ = Wow64DisableWow64FsRedirection(&previous_) != FALSE;
+}
+
+NativeFileSystemView::~NativeFileSystemView() {
+    if (!off_) return;
+    const DWORD saved = GetLastError();  // the caller may still want the operation's error
+    Wow64RevertWow64FsRedirection(previous_);
+    SetLastError(saved);
+}
 
 }  // namespace hwlink
 

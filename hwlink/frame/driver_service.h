@@ -39,4 +39,26 @@ constexpr Status CompareDriverVersions(FileVersion installed, FileVersion candid
 // (ERROR_INVALID_SERVICE_CONTROL) is taken the same way.
 constexpr bool StopErrorMeansNotActive(std::uint32_t error) { return error == 1062 || error == 1052; }
 
+// While it lives, the calling thread sees the system folders as 64-bit Windows
+// has them, WoW64's file-system redirection turned off. The service control
+// manager reads the driver's binary path in that view; a 32-bit process that
+// copies, reads or deletes the driver file at that path must use it too, or its
+// file operations land in the 32-bit system folder. Outside WoW64 it does nothing.
+// Keep it around exactly those file operations: everything the thread loads while
+// it lives comes from the native folders as well.
+class NativeFileSystemView {
+public:
+    NativeFileSystemView();
+    ~NativeFileSystemView();
+    NativeFileSystemView(const NativeFileSystemView&) = delete;
+    NativeFileSystemView& operator=(const NativeFileSystemView&) = delete;
+
+    // True when redirection was on and is now off.
+    bool redirectionOff() const { return off_; }
+
+private:
+    void* previous_ = nullptr;
+    bool off_ = false;
+};
+
 }  // namespace hwlink

@@ -81,12 +81,37 @@ Status SendFrame(Channel& channel, std::uint32_t code, Bytes control, Bytes inpu
     return status::kOk;
 }
 
-Status CallGabi(Bytes control, Bytes input, Bytes output) {
+Status SendExtendedFrame(Channel& channel, std::uint32_t code, Bytes control, Bytes input, Bytes output,
+                         const ExtraPart& extra) {
+    const std::uint32_t size = gabi::ExtendedFrameSize(control.size(), input.size(), output.size(), extra.length);
+    if (size == 0) return status::kInvalidArgument;
+    GlobalBlock frame;
+    Status s = frame.Allocate(size);
+    if (s != status::kOk) return s;
+    // Packing only reads the source.
+    const Bytes source(const_cast<std::uint8_t*>(extra.source), extra.source ? extra.length : 0);
+    if (!gabi::PackExtendedFrame(frame.bytes(), control, input, output, source, extra.length))
+        return status::kInvalidArgument;
+    std::uint32_t returned = 0;
+    s = channel.Control(code, nullptr, 0, frame.bytes().data(), size, returned);
+    if (s != status::kOk) return s;
+    if (returned != size) return status::kReplySize;
+    const Bytes destination(extra.destination, extra.destination ? extra.length : 0);
+    gabi::UnpackExtendedFrame(frame.bytes(), control, input, output, destination, extra.length);
+    return status::kOk;
+}
+
+Status CallFirmware(std::uint32_t code, Bytes control, Bytes input, Bytes output, const ExtraPart* extra) {
     Channel channel;
     Status s = OpenPresent(channel);
     if (s != status::kOk) return s;
     if (!control.data() || !input.data() || !output.data()) return channel.Finish(status::kInvalidArgument);
-    return channel.Finish(SendFrame(channel, ioctl::kGabiCall, control, input, output));
+    return channel.Finish(extra ? SendExtendedFrame(channel, code, control, input, output, *extra)
+                                : SendFrame(channel, code, control, input, output));
+}
+
+Status CallGabi(Bytes control, Bytes input, Bytes output) {
+    return CallFirmware(ioctl::kGabiCall, control, input, output);
 }
 
 Status QueryServiceDirectory(std::uint16_t serviceClass, Bytes reply, Bytes control) {
@@ -161,19 +186,11 @@ std::uint32_t HWLINK_STDCALL CallGABIService_4buf(std::uint32_t code, void* inpu
     Status s = OpenPresent(channel);
     if (s != status::kOk) return s;
     if (!input || !output || !control) return channel.Finish(status::kInvalidArgument);
-    const Bytes c = CallerBlock(control), i = CallerBlock(input), o = CallerBlock(output);
-    const Bytes e = extra ? Bytes(static_cast<std::uint8_t*>(extra), extraLength) : Bytes();
-    const std::uint32_t size = gabi::ExtendedFrameSize(c.size(), i.size(), o.size(), extraLength);
-    if (size == 0) return channel.Finish(status::kInvalidArgument);
-    GlobalBlock frame;
-    s = frame.Allocate(size);
-    if (s != status::kOk) return channel.Finish(s);
-    gabi::PackExtendedFrame(frame.bytes(), c, i, o, e, extraLength);
-    std::uint32_t returned = 0;
-    s = channel.Control(code, nullptr, 0, frame.bytes().data(), size, returned);
-    if (s == status::kOk && returned != size) s = status::kReplySize;
-    if (s == status::kOk) gabi::UnpackExtendedFrame(frame.bytes(), c, i, o, e, extraLength);
-    return channel.Finish(s);
+    ExtraPart part;
+    part.source = part.destination = static_cast<std::uint8_t*>(extra);
+    part.length = extraLength;
+    return channel.Finish(
+        SendExtendedFrame(channel, code, CallerBlock(control), CallerBlock(input), CallerBlock(output), part));
 }
 
 std::uint32_t HWLINK_STDCALL _CallServiceInterface(std::uint32_t serviceClass, void* directoryReply,

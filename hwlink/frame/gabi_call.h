@@ -13,12 +13,27 @@ namespace hwlink {
 // The presence request on an open channel; `present` is set only on success.
 Status QueryPresence(Channel& channel, std::uint32_t& present);
 
+// The fourth part of a GabiExtendedFrame: `length` bytes sent from `source` (zeros
+// when null) and copied back into `destination` (not at all when null).
+struct ExtraPart {
+    const std::uint8_t* source = nullptr;
+    std::uint8_t* destination = nullptr;
+    std::uint32_t length = 0;
+};
+
 // Lays the blocks out as one GabiFrame, sends it with `code` and copies the blocks
 // back on success. Each block's span size is its length on the wire.
 Status SendFrame(Channel& channel, std::uint32_t code, Bytes control, Bytes input, Bytes output);
+// The same with a GabiExtendedFrame carrying `extra` as its fourth part.
+Status SendExtendedFrame(Channel& channel, std::uint32_t code, Bytes control, Bytes input, Bytes output,
+                         const ExtraPart& extra);
 
-// CallGABIService: open, presence (kGabiAbsent when absent), then a block with no
-// data gives kInvalidArgument, then SendFrame with the GABI service request; close.
+// One firmware call: open, presence (kGabiAbsent when absent), then a block with
+// no data gives kInvalidArgument, then the frame (extended when `extra` is given)
+// with `code`; close.
+Status CallFirmware(std::uint32_t code, Bytes control, Bytes input, Bytes output, const ExtraPart* extra = nullptr);
+
+// CallGABIService: CallFirmware with the GABI service request.
 Status CallGabi(Bytes control, Bytes input, Bytes output);
 
 // _CallServiceInterface over a control block of at least 1024 bytes and a

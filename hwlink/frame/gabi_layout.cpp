@@ -24,8 +24,13 @@ bool InitControlBlock(Bytes control, std::uint16_t serviceClass, std::uint16_t f
 }
 
 bool InitInputBlock(Bytes input, std::uint16_t version, std::uint32_t handle) {
-    return InitBlock(input, kInputArguments) && input.Put16(kInputVersion, version) &&
-           input.Put32(kInputHandle, handle);
+    return InitBlock(input, kInputArguments) && WriteInputHeader(input, version, handle);
+}
+
+bool WriteInputHeader(Bytes input, std::uint16_t version, std::uint32_t handle) {
+    return input.size() >= kInputArguments && input.size() <= kMaxBlock &&
+           input.Put16(kInputLength, static_cast<std::uint16_t>(input.size())) &&
+           input.Put16(kInputVersion, version) && input.Put32(kInputHandle, handle);
 }
 
 bool InitOutputBlock(Bytes output, std::uint16_t word) {

@@ -85,6 +85,8 @@ struct StatusWords {
 bool InitControlBlock(Bytes control, std::uint16_t serviceClass, std::uint16_t function,
                       std::uint16_t category = 0);
 bool InitInputBlock(Bytes input, std::uint16_t version, std::uint32_t handle);
+// Writes only an input block's header (length, version, handle) over its content.
+bool WriteInputHeader(Bytes input, std::uint16_t version, std::uint32_t handle);
 bool InitOutputBlock(Bytes output, std::uint16_t word = 0);
 
 // Words of a control block; words beyond the span read as 0.

@@ -1,83 +1,123 @@
 #include "hwlink/frame/service_call.h"
 
-#include "hwlink/frame/gabi_call.h"
-#include "hwlink/frame/global_block.h"
-
 namespace hwlink {
 
 namespace {
 
-struct Blocks {
-    GlobalBlock control;
-    GlobalBlock input;
-    GlobalBlock output;
-};
+constexpr std::size_t kMaxInputBlock = 0xFFFF;  // its length word is 16 bits
 
-enum class Step { kEnter, kFunction, kExit };
-
-// One firmware call of the sequence over freshly set-up blocks. Success needs the
-// call to travel and status words 1 and 2 both to be 1; a call that travelled with
-// other words is kFirmwareBase. `words` are the control block's after the call.
-Status Send(const ServiceRequest& request, Step step, std::uint32_t handle, Blocks& blocks,
-            gabi::StatusWords& words) {
-    const Bytes control = blocks.control.bytes(), input = blocks.input.bytes(), output = blocks.output.bytes();
-    const std::uint16_t function = step == Step::kEnter   ? gabi::kFunctionEnter
-                                   : step == Step::kExit ? gabi::kFunctionExit
-                                                          : request.function;
-    const std::uint16_t version = step == Step::kFunction ? request.version : gabi::kVersion1;
-    gabi::InitControlBlock(control, request.serviceClass, function, request.category);
-    gabi::InitInputBlock(input, version, step == Step::kEnter ? 0 : handle);
-    if (step == Step::kEnter) request.WriteEnterArguments(input);
-    if (step == Step::kFunction) request.WriteArguments(input);
-    gabi::InitOutputBlock(output, request.outputWord);
-    const Status s = CallGabi(control, input, output);
-    words = gabi::ReadStatusWords(control);
-    if (s != status::kOk) return s;
-    return words.Succeeded() ? status::kOk : status::kFirmwareBase;
-}
+std::size_t Larger(std::size_t a, std::size_t b) { return a > b ? a : b; }
 
 }  // namespace
 
+CallOutcome ServiceRequest::Enter(ServiceCall& call) { return call.Send(Step::kEnter); }
+
+Status ServiceRequest::Failure(Step step, const CallOutcome& /*outcome*/) const {
+    switch (step) {
+    case Step::kEnter:
+        return status::kEnterFailed;
+    case Step::kFunction:
+        return status::kFunctionFailed;
+    default:
+        return status::kExitFailed;
+    }
+}
+
+Bytes ServiceCall::Output(Step step) const {
+    return output_.bytes().Sub(0, request_.OutputSize(step, directorySize_));
+}
+
+std::uint32_t ServiceCall::ReturnedHandle() const {
+    std::uint32_t handle = 0;
+    Output(Step::kEnter).Get32(gabi::kOutputHandle, handle);
+    return handle;
+}
+
+CallOutcome ServiceCall::Send(Step step, bool freshOutput) {
+    const ServiceRequest& r = request_;
+    const bool function = step == Step::kFunction;
+    const Bytes control = control_.bytes(), input = input_.bytes(), output = Output(step);
+
+    gabi::InitControlBlock(control, r.serviceClass,
+                           function ? r.function : step == Step::kEnter ? gabi::kFunctionEnter : gabi::kFunctionExit,
+                           function ? r.category : r.sessionCategory);
+    if (r.freshInput) input.Zero();
+    const std::uint16_t version = function ? r.version : step == Step::kEnter ? r.EnterVersion() : gabi::kVersion1;
+    const std::uint32_t handle = step == Step::kEnter ? 0 : handle_;
+    gabi::WriteInputHeader(input, version, handle);
+    if (step == Step::kEnter) r.WriteEnterArguments(input);
+    if (function) r.WriteArguments(input);
+    if (step == Step::kExit) r.WriteExitArguments(input);
+    if (freshOutput)
+        gabi::InitOutputBlock(output, r.outputWord);
+    else
+        output.Put16(gabi::kOutputLength, static_cast<std::uint16_t>(output.size()));
+    r.SetUpOutput(step, output, handle);
+
+    CallOutcome outcome;
+    std::uint32_t code = r.code;
+    ExtraPart extra;
+    outcome.status = r.Extended(step, code, extra) ? CallFirmware(code, control, input, output, &extra)
+                                                   : CallFirmware(code, control, input, output);
+    outcome.words = gabi::ReadStatusWords(control);
+    return outcome;
+}
+
 Status RunServiceCall(ServiceRequest& request, const StatusOutputs& outputs) {
-    if (request.inputSize < gabi::kInputArguments || request.inputSize > 0xFFFF) return status::kInvalidArgument;
-    Blocks blocks;
-    Status s = blocks.control.Allocate(gabi::kControlBlockSize);
+    if (request.inputSize < gabi::kInputArguments) return status::kInvalidArgument;
+    ServiceCall call(request);
+    Status s = call.control_.Allocate(gabi::kControlBlockSize);
     if (s != status::kOk) return s;
 
     std::uint8_t reply[gabi::kDirectoryReplySize] = {};
     const Bytes directory(reply, sizeof reply);
     const std::uint16_t directoryClass = request.directoryClass ? request.directoryClass : request.serviceClass;
-    s = QueryServiceDirectory(directoryClass, directory, blocks.control.bytes());
+    s = QueryServiceDirectory(directoryClass, directory, call.control_.bytes());
     if (s != status::kOk) return s;
-    std::uint16_t outputSize = 0;
-    directory.Get16(gabi::kDirectoryOutputSize, outputSize);
-    if (outputSize == 0 || outputSize < request.minimumOutput) return status::kInvalidArgument;
+    std::uint16_t directorySize = 0;
+    directory.Get16(gabi::kDirectoryOutputSize, directorySize);
+    call.directorySize_ = directorySize;
 
-    if ((s = blocks.input.Allocate(request.inputSize)) != status::kOk) return s;
-    if ((s = blocks.output.Allocate(outputSize)) != status::kOk) return s;
-
-    gabi::StatusWords words;
-    if (Send(request, Step::kEnter, 0, blocks, words) != status::kOk) {
-        outputs.Store(words);
-        return status::kEnterFailed;
+    const std::size_t enterSize = request.OutputSize(Step::kEnter, directorySize);
+    const std::size_t functionSize = request.OutputSize(Step::kFunction, directorySize);
+    const std::size_t exitSize = request.OutputSize(Step::kExit, directorySize);
+    if (enterSize < gabi::kOutputHeaderSize || exitSize < gabi::kOutputHeaderSize ||
+        functionSize < Larger(request.minimumOutput, gabi::kOutputHeaderSize))
+        return status::kInvalidArgument;
+    if (request.inputSize > kMaxInputBlock) {
+        SetLastError(ERROR_OUTOFMEMORY);
+        return status::kRequestTooLarge;
     }
-    std::uint32_t handle = 0;
-    blocks.output.bytes().Get32(gabi::kOutputHandle, handle);
+    if ((s = call.input_.Allocate(request.inputSize)) != status::kOk) return s;
+    if ((s = call.output_.Allocate(Larger(Larger(enterSize, functionSize), exitSize))) != status::kOk) return s;
+    if ((s = request.CheckBlocks(functionSize)) != status::kOk) return s;
 
-    while (Send(request, Step::kFunction, handle, blocks, words) != status::kOk) {
-        if (request.Retry(words)) continue;
-        outputs.Store(words);
-        gabi::StatusWords ignored;
-        Send(request, Step::kExit, handle, blocks, ignored);
-        return status::kFunctionFailed;
+    CallOutcome outcome = request.Enter(call);
+    if (!request.Accepts(Step::kEnter, outcome)) {
+        outputs.Store(outcome.words);
+        return request.Failure(Step::kEnter, outcome);
     }
-    request.TakeResults(blocks.output.bytes());
-    outputs.Store(words);
+    call.handle_ = call.ReturnedHandle();
 
-    if (Send(request, Step::kExit, handle, blocks, words) != status::kOk) {
-        outputs.Store(words);
-        return status::kExitFailed;
+    while (!request.Accepts(Step::kFunction, outcome = call.Send(Step::kFunction))) {
+        if (request.Retry(outcome)) continue;
+        outputs.Store(outcome.words);
+        call.Send(Step::kExit);  // its outcome does not change the failure
+        return request.Failure(Step::kFunction, outcome);
     }
+    outputs.Store(outcome.words);
+    s = request.TakeResults(call.Output(Step::kFunction));
+    if (s != status::kOk) {
+        call.Send(Step::kExit);
+        return s;
+    }
+
+    outcome = call.Send(Step::kExit);
+    if (!request.Accepts(Step::kExit, outcome)) {
+        outputs.Store(outcome.words);
+        return request.Failure(Step::kExit, outcome);
+    }
+    if (request.exitWordsOnSuccess) outputs.Store(outcome.words);
     return status::kOk;
 }
 

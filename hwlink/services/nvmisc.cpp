@@ -1,5 +1,7 @@
 // NVMISC: the firmware's miscellaneous platform services (GABI class 0x8001). Each
 // export is one run of the service call sequence with one function number.
+#include <cstddef>
+
 #include "hwlink/frame/gabi_layout.h"
 #include "hwlink/frame/service_call.h"
 #include "hwlink/hwlink.h"
@@ -7,6 +9,14 @@
 namespace hwlink {
 
 namespace {
+
+#if defined(__i386__)
+static_assert(sizeof(NvmiscSystemInfo) == 10 && offsetof(NvmiscSystemInfo, second) == 4 &&
+              offsetof(NvmiscSystemInfo, third) == 6);
+static_assert(sizeof(NvmiscWakeupRecord) == 10 && offsetof(NvmiscWakeupRecord, word) == 8);
+static_assert(sizeof(NvmiscWakeupSetting) == 8 && offsetof(NvmiscWakeupSetting, word1) == 2 &&
+              offsetof(NvmiscWakeupSetting, byte0) == 4 && offsetof(NvmiscWakeupSetting, byte3) == 7);
+#endif
 
 // Function numbers of class 0x8001.
 constexpr std::uint16_t kGetSystemInfo = 3;
@@ -39,7 +49,7 @@ public:
 class GetSystemInfoRequest final : public NvmiscRequest {
 public:
     explicit GetSystemInfoRequest(NvmiscSystemInfo& info) : NvmiscRequest(kGetSystemInfo, 10), info_(info) {}
-    void TakeResults(Bytes output) override {
+    Status TakeResults(Bytes output) override {
         // The record is packed: read into aligned locals, then store.
         std::uint32_t systemId = 0;
         std::uint16_t second = 0;
@@ -50,6 +60,7 @@ public:
         info_.systemId = systemId;
         info_.second = second;
         info_.third = third;
+        return status::kOk;
     }
 
 private:
@@ -68,9 +79,12 @@ private:
 class GetWakeupRequest final : public NvmiscRequest {
 public:
     explicit GetWakeupRequest(NvmiscWakeupRecord& record) : NvmiscRequest(kGetWakeupOnRtc, 10), record_(record) {}
-    void TakeResults(Bytes output) override {
+    Status TakeResults(Bytes output) override {
         output.Read(kResults, record_.bytes, sizeof record_.bytes);
-        output.Get16(kResults + sizeof record_.bytes, record_.word);
+        std::uint16_t word = 0;
+        output.Get16(kResults + sizeof record_.bytes, word);
+        record_.word = word;
+        return status::kOk;
     }
 
 private:
@@ -103,9 +117,12 @@ public:
         : NvmiscRequest(kGetBspfInfo, size), info_(info), size_(size), fallback_(fallback) {
         version = firstVersion;
     }
-    void TakeResults(Bytes output) override { output.Read(kResults, info_, size_); }
-    bool Retry(const gabi::StatusWords& failed) override {
-        if (!fallback_ || failed.word2 != kBspfWantsVersion2) return false;
+    Status TakeResults(Bytes output) override {
+        output.Read(kResults, info_, size_);
+        return status::kOk;
+    }
+    bool Retry(const CallOutcome& failed) override {
+        if (!fallback_ || failed.words.word2 != kBspfWantsVersion2) return false;
         fallback_ = false;
         version = gabi::kVersion2;
         return true;
@@ -178,14 +195,14 @@ std::uint32_t HWLINK_STDCALL GABI_NVMISC_SetWakeupOnRTC(const NvmiscWakeupSettin
 std::uint32_t HWLINK_STDCALL GABI_NVMISC_GetBspfInfo(std::uint8_t* info, std::uint16_t* status1,
                                                      std::uint16_t* status2) {
     if (!info) return status::kInvalidArgument;
-    GetBspfInfoRequest request(info, kBspfInfoSize, true, gabi::kVersion1);
+    GetBspfInfoRequest request(info, HWLINK_BSPF_INFO_SIZE, true, gabi::kVersion1);
     return Run(request, StatusOutputs(status1, status2));
 }
 
 std::uint32_t HWLINK_STDCALL GABI_NVMISC_GetBspfInfo_V2(std::uint8_t* info, std::uint16_t* status1,
                                                         std::uint16_t* status2) {
     if (!info) return status::kInvalidArgument;
-    GetBspfInfoRequest request(info, kBspfInfoV2Size, false, gabi::kVersion2);
+    GetBspfInfoRequest request(info, HWLINK_BSPF_INFO_V2_SIZE, false, gabi::kVersion2);
     return Run(request, StatusOutputs(status1, status2));
 }
 

@@ -1,5 +1,5 @@
-"""Black-box runs of Fetchrun.exe under 64-bit Wine, against the local download
-server (dlserver.py).
+"""Black-box runs of Fetchrun.exe under Wine, against the local download server
+(dlserver.py).
 
 A FetchrunScenario is one fresh folder under CW_SCENARIO_DIR/fetchrun holding
 Fetchrun.exe, the wanted variant of battery.dll and a recorder program named
@@ -8,13 +8,13 @@ through an environment variable that each run sets to its own folder). Fetchrun
 keeps its temporary files in the prefix's temporary folder; the log lines name
 them, and the scenario maps them to host paths.
 
-GUI runs need a display: Gui starts an Xvfb on a free display and runs Fetchrun,
-through the driver fetchrun_gui.exe (tests/sim/fetchrun_gui), in a Wine desktop of
-its own that uses the X11 driver (explorer /desktop=<name>,<size>,x11). The
-prefix's own null driver stays as it is for every other process.
+GUI runs need a display: Gui starts an Xvfb on a free display and runs Fetchrun
+(or Cellwise, for the result dialogs), through the driver fetchrun_gui.exe
+(tests/sim/fetchrun_gui), in a Wine desktop of its own that uses the X11 driver
+(explorer /desktop=<name>,<size>,x11). The prefix's own null driver stays as it
+is for every other process.
 
-Environment (set by ctest): CW_SHIP_DIR, CW_TEST_BIN, CW_SCENARIO_DIR, WINEPREFIX,
-WINE64, no_proxy.
+The side's folders and prefix come from winerun; ctest sets no_proxy.
 """
 import os
 import re
@@ -27,14 +27,11 @@ from pathlib import Path, PureWindowsPath
 from typing import Dict, List, Optional, Sequence
 
 import winerun
-from notebook import Library, dos_path, library_string
+from notebook import Library, library_string
+from winerun import OWN_VIEW, SHIP_DIR, TEST_BIN, VIEW_32, VIEW_64, WINE64, WINEPREFIX, dos_path
 
-SHIP_DIR = Path(os.environ.get("CW_SHIP_DIR", ""))
-TEST_BIN = Path(os.environ.get("CW_TEST_BIN", ""))
-SCENARIO_DIR = Path(os.environ.get("CW_SCENARIO_DIR", "")) / "fetchrun"
-SCREENSHOT_DIR = Path(os.environ.get("CW_SCENARIO_DIR", "")) / "screenshots"
-WINEPREFIX = Path(os.environ.get("WINEPREFIX", ""))
-WINE64 = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+SCENARIO_DIR = winerun.SCENARIO_DIR / "fetchrun"
+SCREENSHOT_DIR = winerun.SCENARIO_DIR / "screenshots"
 
 RUN_TIMEOUT = 60
 
@@ -120,21 +117,15 @@ def parse_log(data: bytes) -> List[str]:
     return lines
 
 
-def wine_reg(*args: str, check: bool = True) -> int:
-    """Runs Wine's reg.exe; its output goes to a file, never to a pipe."""
-    SCENARIO_DIR.mkdir(parents=True, exist_ok=True)
-    code = winerun.run([WINE64, "reg", *args], SCENARIO_DIR / "reg.out", timeout=RUN_TIMEOUT)
-    if check and code != 0:
-        raise RuntimeError("reg %s failed with %d" % (" ".join(args), code))
-    return code
-
-
-def set_run_key(command: str = RUNKEY_COMMAND) -> None:
-    wine_reg("add", RUN_KEY, "/v", RUN_VALUE, "/t", "REG_SZ", "/d", command, "/f")
+def set_run_key(command: str = RUNKEY_COMMAND, view: str = OWN_VIEW) -> None:
+    """Stores the Run-key command in one registry view, by default that of Fetchrun."""
+    winerun.reg("add", RUN_KEY, "/v", RUN_VALUE, "/t", "REG_SZ", "/d", command, "/f", view=view)
 
 
 def delete_run_key() -> None:
-    wine_reg("delete", RUN_KEY, "/v", RUN_VALUE, "/f", check=False)
+    """Removes the Run-key command from both registry views."""
+    for view in (VIEW_32, VIEW_64):
+        winerun.reg("delete", RUN_KEY, "/v", RUN_VALUE, "/f", view=view, check=False)
 
 
 def wait_for(path: Path, seconds: float = 10.0) -> bool:
@@ -165,10 +156,7 @@ class FetchrunScenario:
     """One folder with Fetchrun.exe and a battery.dll variant, and the runs made in it."""
 
     def __init__(self, test, library=Library.SIGNED, suffix: str = ""):
-        name = test.id().split(".", 1)[-1] + ("." + suffix if suffix else "")
-        self.folder = SCENARIO_DIR / re.sub(r"[^A-Za-z0-9_.-]", "_", name)
-        shutil.rmtree(self.folder, ignore_errors=True)
-        self.folder.mkdir(parents=True)
+        self.folder = winerun.fresh_folder(SCENARIO_DIR, test.id().split(".", 1)[-1], suffix)
         shutil.copy2(SHIP_DIR / "Fetchrun.exe", self.folder / "Fetchrun.exe")
         shutil.copy2(TEST_BIN / "recorder.exe", self.folder / "runkey.exe")
         unbuilt = Library.place(library, self.folder)
@@ -199,10 +187,9 @@ class FetchrunScenario:
         return env
 
     def start(self, *args: str, proxy_port: Optional[int] = None, cwd: Optional[Path] = None) -> subprocess.Popen:
-        """Starts Fetchrun.exe with exactly `args`, in the scenario folder unless `cwd` is given."""
-        n = self.runs
-        self.runs += 1
-        out = open(self.path("run%d.out" % n), "wb")
+        """Starts Fetchrun.exe with exactly `args`, in the scenario folder unless `cwd`
+        is given, and returns at once (the caller waits)."""
+        out = open(self.next_output(), "wb")
         try:
             return subprocess.Popen([WINE64, str(self.folder / "Fetchrun.exe"), *args], cwd=cwd or self.folder,
                                     env=self.env(proxy_port), stdin=subprocess.DEVNULL, stdout=out, stderr=out)
@@ -210,18 +197,15 @@ class FetchrunScenario:
             out.close()
 
     def run(self, *args: str, proxy_port: Optional[int] = None, cwd: Optional[Path] = None) -> int:
-        for attempt in range(2):
-            process = self.start(*args, proxy_port=proxy_port, cwd=cwd)
-            try:
-                code = process.wait(RUN_TIMEOUT)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                raise
-            # Fetchrun never ends with 1: a 1 without any output is a Wine start
-            # that never reached the program (see winerun), so it is run once more.
-            if code != 1 or self.path("run%d.out" % (self.runs - 1)).stat().st_size > 0:
-                return code
-        return code
+        """Runs Fetchrun.exe with exactly `args` to its end; returns the exit code."""
+        # Fetchrun never ends with 1 without output: winerun starts such a run again.
+        return winerun.run([WINE64, str(self.folder / "Fetchrun.exe"), *args], self.next_output(),
+                           timeout=RUN_TIMEOUT, cwd=cwd or self.folder, env=self.env(proxy_port))
+
+    def next_output(self) -> Path:
+        n = self.runs
+        self.runs += 1
+        return self.path("run%d.out" % n)
 
     def check(self, *args: str, proxy_port: Optional[int] = None, cwd: Optional[Path] = None) -> int:
         """A silent run logged to a fresh fetchrun.log; returns the exit code."""
@@ -267,25 +251,32 @@ class FetchrunScenario:
                     time.sleep(0.1)
 
 
-class ServedScenario(unittest.TestCase):
-    """Scenarios against one local download server per class, which serves the
-    signed and the unsigned test program; each test gets a fresh FetchrunScenario."""
+class ServedCase(unittest.TestCase):
+    """Tests against one local download server per class, which serves the signed
+    and the unsigned test program (self.signed, self.unsigned); every test starts
+    with an empty request log. A subclass adds its routes after super().setUpClass()."""
 
     @classmethod
     def setUpClass(cls):
+        super().setUpClass()
         from dlserver import DownloadServer
         cls.server = DownloadServer().start()
+        cls.addClassCleanup(cls.server.stop)
         cls.signed = (TEST_BIN / "signed" / "recorder.exe").read_bytes()
         cls.unsigned = (TEST_BIN / "recorder.exe").read_bytes()
         cls.server.add_bytes("/fwexe/signed.exe", cls.signed)
         cls.server.add_bytes("/fwexe/unsigned.exe", cls.unsigned)
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
+    def setUp(self):
+        super().setUp()
+        self.server.clear_log()
+
+
+class ServedScenario(ServedCase):
+    """Served tests that each get a fresh FetchrunScenario (self.s)."""
 
     def setUp(self):
-        self.server.clear_log()
+        super().setUp()
         self.s = FetchrunScenario(self)
 
 
@@ -350,16 +341,17 @@ class Gui:
         return out
 
     def run(self, scenario: FetchrunScenario, args: Sequence[str], script: Sequence[str],
-            proxy_port: Optional[int] = None, on_snap=None, timeout: float = 90.0):
-        """Runs Fetchrun.exe `args` through the driver with `script`.
+            proxy_port: Optional[int] = None, on_snap=None, timeout: float = 90.0, program: str = "Fetchrun.exe"):
+        """Runs `program` (in the scenario folder) with `args` through the driver with `script`.
 
         Returns (exit code, trace lines). `on_snap(name)` runs after each
-        screenshot, before the driver goes on (a test may change the server there)."""
+        screenshot, before the driver goes on (a test may change the server there).
+        Any scenario with a folder, a run counter, dos() and env() will do."""
         control = scenario.folder / ("gui%d" % scenario.runs)
         scenario.runs += 1
         shutil.rmtree(control, ignore_errors=True)
         control.mkdir()
-        program = dos_path(scenario.folder / "Fetchrun.exe")
+        program = dos_path(scenario.folder / program)
         command = " ".join(['"%s"' % program] + ['"%s"' % a if " " in a else a for a in args])
         (control / "cmdline.txt").write_text(command + "\n" + scenario.dos() + "\n", encoding="utf-8")
         (control / "script.txt").write_text("\n".join(script) + "\n", encoding="utf-8")

@@ -1,32 +1,28 @@
 """The firmware side of a simulated notebook, for black-box runs of hwlink.dll.
 
-hwlink.dll (the x86_64 build from CW_SHIP_DIR) is driven by the scenario tool
-hwcall.exe (tests/sim/khwport), which loads it, calls exports by name and writes
+hwlink.dll (from the side's CW_SHIP_DIR) is driven by the scenario tool hwcall.exe
+(tests/sim/khwport, of the same bitness), which loads it, calls exports by name and writes
 one JSON object per step. Behind it the simulated driver KHWPORT.SYS, installed
 with the library's own KernelDrv_Install from the current directory as a user
 would, answers from a firmware model that each scenario configures and records
 every request the library sends. The embedded-controller library ecsim.dll is
 configured through the environment of the program that loads it.
 
-Wine's output goes to files, never to a pipe. Environment (set by ctest):
-CW_SHIP_DIR, CW_TEST_BIN, CW_SCENARIO_DIR, WINEPREFIX, WINE64.
+Wine's output goes to files, never to a pipe. The side's folders and prefix come
+from winerun.
 """
 import json
 import os
 import re
 import shutil
 import struct
+import unittest
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Dict, List, Optional, Sequence, Tuple
 
 import winerun
-
-SHIP_DIR = Path(os.environ.get("CW_SHIP_DIR", ""))
-TEST_BIN = Path(os.environ.get("CW_TEST_BIN", ""))
-SCENARIO_DIR = Path(os.environ.get("CW_SCENARIO_DIR", ""))
-WINEPREFIX = Path(os.environ.get("WINEPREFIX", ""))
-WINE64 = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+from winerun import SCENARIO_DIR, SHIP_DIR, TEST_BIN, WINE64, WINEPREFIX, dos_path
 
 HWLINK = SHIP_DIR / "hwlink.dll"
 HWCALL = TEST_BIN / "hwcall.exe"
@@ -59,10 +55,18 @@ FUNCTION_FAILED = 0x2E000
 EXIT_FAILED = 0x2F000
 
 # I/O control codes of the product.
+READ_NBE = 0x22E080
+SMBIOS_ENTRY = 0x22E084
+SMBIOS_TABLE = 0x22E088
 GABI_PRESENT = 0x22E090
 GABI_ENTRY = 0x22E08C
 GABI_CALL = 0x22E096
 SDA_READ = 0x22E09A
+SDA_WRITE = 0x22E09E
+PORT_READ = 0x22E0A0
+PORT_WRITE = 0x22E0A4
+NVRAM_CALL = 0x22E0AA
+MEMORY_READ = 0x22E3C2
 
 # Service control manager.
 SERVICE_STOPPED = 1
@@ -76,19 +80,14 @@ UNSET16 = 0xEEEE
 
 # The simulated driver's answers (tests/sim/khwport/khwport_sim.h).
 REPLY, FAIL, SHORT = 0, 1, 2
-DEFAULT_OUTPUT_SIZE = 64
+DEFAULT_OUTPUT_SIZE = 64  # the directory's size for classes without their own
 SERVICE_HANDLE = 0x4B485031
 MAX_RULES = 32
 RULE_DATA = 64
 CONFIG_MAGIC = 0x5357484B
-CONFIG_SIZE = 2960
+CONFIG_SIZE = 2976
 
 NVMISC = 0x8001
-
-
-def dos_path(path) -> str:
-    """The Windows name of a host path (Wine maps / to drive Z:)."""
-    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
 # --------------------------------------------------------------------------
@@ -122,6 +121,7 @@ class Firmware:
     presence_mode: int = REPLY
     entry: bytes = b""
     rules: List[Rule] = field(default_factory=list)
+    devfw_count: int = 0  # records in the device firmware list
 
     def on(self, service_class: int, function: int, *words: int, data: bytes = b"", version: int = 0,
            mode: int = REPLY) -> "Firmware":
@@ -138,6 +138,7 @@ class Firmware:
         blob = struct.pack("<4I", CONFIG_MAGIC, self.presence, self.presence_mode, len(self.rules))
         blob += self.entry.ljust(256, b"\0")[:256]
         blob += b"".join(r.pack() for r in self.rules).ljust(MAX_RULES * 84, b"\0")
+        blob += struct.pack("<4I", self.devfw_count, 0, 0, 0)
         assert len(blob) == CONFIG_SIZE
         return blob
 
@@ -148,11 +149,13 @@ class Firmware:
 
 @dataclass
 class Call:
-    """One GABI frame as the driver received it."""
+    """One GABI frame as the driver received it (extra: an extended frame's fourth part)."""
     frame: bytes
     control: bytes
     input: bytes
     output: bytes
+    code: int = GABI_CALL
+    extra: bytes = b""
 
     @property
     def service_class(self):
@@ -167,6 +170,10 @@ class Call:
         return struct.unpack_from("<H", self.input, 2)[0] if len(self.input) >= 4 else None
 
     @property
+    def category(self):
+        return struct.unpack_from("<H", self.control, 12)[0]
+
+    @property
     def handle(self):
         return struct.unpack_from("<I", self.input, 4)[0] if len(self.input) >= 8 else None
 
@@ -175,11 +182,22 @@ class Call:
         return ("dir", self.function) if self.service_class == 1 else (self.service_class, self.function)
 
 
-def parse_frame(data: bytes) -> Call:
+def parse_frame(data: bytes, code: int = GABI_CALL) -> Call:
     lc, li, lo = struct.unpack_from("<3H", data, 0)
     if 6 + lc + li + lo != len(data):
         raise AssertionError("frame of %d bytes with header %d/%d/%d" % (len(data), lc, li, lo))
-    return Call(data, data[6:6 + lc], data[6 + lc:6 + lc + li], data[6 + lc + li:])
+    return Call(data, data[6:6 + lc], data[6 + lc:6 + lc + li], data[6 + lc + li:], code)
+
+
+def parse_extended_frame(data: bytes, code: int) -> Optional[Call]:
+    """A GabiExtendedFrame, or None for a buffer whose header does not add up."""
+    if len(data) < 10:
+        return None
+    lc, li, lo, le = struct.unpack_from("<3HI", data, 0)
+    if 10 + lc + li + lo + le != len(data) or lc < 16:
+        return None
+    i, o, e = 10 + lc, 10 + lc + li, 10 + lc + li + lo
+    return Call(data, data[10:i], data[i:o], data[o:e], code, data[e:])
 
 
 @dataclass
@@ -201,7 +219,20 @@ class Log:
         return [r.code for r in self.records]
 
     def calls(self) -> List[Call]:
-        return [parse_frame(r.data) for r in self.records if r.code == GABI_CALL]
+        """Every firmware call: GABI and NVRAM frames, and extended frames."""
+        out = []
+        for r in self.records:
+            if r.code in (GABI_CALL, NVRAM_CALL):
+                out.append(parse_frame(r.data, r.code))
+            elif r.code in (SDA_READ, SDA_WRITE):
+                extended = parse_extended_frame(r.data, r.code)
+                if extended:
+                    out.append(extended)
+        return out
+
+    def inputs(self, code: int) -> List[bytes]:
+        """The input bytes of every request with `code` (ports, memory)."""
+        return [r.data for r in self.records if r.code == code]
 
     def steps(self):
         return [c.step() for c in self.calls()]
@@ -244,10 +275,7 @@ class Bench:
     """A scratch folder and the runs of hwcall.exe made in it."""
 
     def __init__(self, test, suffix: str = ""):
-        name = test.id() + ("." + suffix if suffix else "")
-        self.folder = SCENARIO_DIR / re.sub(r"[^A-Za-z0-9_.-]", "_", name)
-        shutil.rmtree(self.folder, ignore_errors=True)
-        self.folder.mkdir(parents=True)
+        self.folder = winerun.fresh_folder(SCENARIO_DIR, test.id(), suffix)
         self.runs = 0
 
     def driver_folder(self, version: Optional[str]) -> Path:
@@ -271,16 +299,20 @@ class Bench:
         code = winerun.run([WINE64, str(HWCALL), dos_path(HWLINK), dos_path(results), *steps], out, err,
                            ran=lambda: results.exists() or winerun.has_output(out, err), timeout=RUN_TIMEOUT,
                            cwd=cwd or self.folder, env=environment)
-        if code != 0:
-            raise AssertionError("hwcall ended with %d: %s" % (code, err.read_text(errors="replace")))
         lines = results.read_text().splitlines() if results.exists() else []
         parsed = [json.loads(line) for line in lines]
+        if code != 0:
+            raise AssertionError("hwcall ended with %d after %s: %s" % (
+                code, parsed[-1] if parsed else "no step", err.read_text(errors="replace")))
         if len(parsed) != len(steps):
             raise AssertionError("%d steps gave %d results (stderr: %s)" % (
                 len(steps), len(parsed), err.read_text(errors="replace")))
         for step, result in zip(steps, parsed):
             if result.get("step") == "call" and result.get("bound") is False:
                 raise AssertionError("%s is not exported" % result["name"])
+            if result.get("balanced") is False:
+                raise AssertionError("%s left the stack pointer where its declared calling convention does not"
+                                     % result["name"])
         return parsed
 
 
@@ -295,6 +327,22 @@ def install_driver(bench: Bench, version: str = "1.2.0.5"):
     status = bench.run(call("KernelDrv_Install"), cwd=bench.driver_folder(version))[0]["status"]
     if status != OK:
         raise AssertionError("KernelDrv_Install gave 0x%X" % status)
+
+
+class DriverScenario(unittest.TestCase):
+    """Scenarios that share one installation of the simulated driver, 1.2.0.5."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not HWCALL.is_file() or not HWLINK.is_file():
+            raise unittest.SkipTest("hwcall.exe or hwlink.dll not built")
+        bench = Bench(Named(cls.__name__ + ".setUp"))
+        remove_driver(bench)
+        install_driver(bench, "1.2.0.5")
+
+    @classmethod
+    def tearDownClass(cls):
+        remove_driver(Bench(Named(cls.__name__ + ".tearDown")))
 
 
 # --------------------------------------------------------------------------
@@ -327,22 +375,15 @@ def ec_environment(value: int = 3, flags: int = 0x10, devinfo_result: int = 0, r
 
 
 def register_ec_library(folder: Path, dll_name: str = "ecsim.dll", trailing_backslash: bool = False):
-    """Registers the controller library (copy ECSIM into `folder` first) under EC_REGISTRY_KEY."""
+    """Registers the controller library (copy ECSIM into `folder` first) under EC_REGISTRY_KEY,
+    in the registry view of the programs under test (a 32-bit program loads a 32-bit library)."""
     inst = dos_path(folder) + ("\\" if trailing_backslash else "")
     for name, value in (("InstPath", inst), ("DllName", dll_name)):
-        _reg("add", EC_REGISTRY_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
+        winerun.reg("add", EC_REGISTRY_KEY, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
 
 
 def unregister_ec_library():
-    _reg("delete", EC_REGISTRY_KEY, "/f", check=False)
-
-
-def _reg(*args, check=True):
-    scratch = SCENARIO_DIR / "reg"
-    scratch.mkdir(parents=True, exist_ok=True)
-    code = winerun.run([WINE64, "reg", *args], scratch / "stdout.txt", scratch / "stderr.txt", timeout=RUN_TIMEOUT)
-    if check and code != 0:
-        raise AssertionError("reg %s failed with %d" % (" ".join(args), code))
+    winerun.reg("delete", EC_REGISTRY_KEY, "/f", check=False)
 
 
 def read_trace(path: Path) -> List[str]:

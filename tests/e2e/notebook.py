@@ -1,4 +1,4 @@
-"""A simulated notebook for black-box runs of Cellwise.exe under 64-bit Wine.
+"""A simulated notebook for black-box runs of Cellwise.exe under Wine.
 
 A Scenario is one fresh folder under CW_SCENARIO_DIR holding Cellwise.exe and the
 wanted variant of battery.dll. The batteries come from the simulated battery class
@@ -6,8 +6,7 @@ driver (tests/sim/battery), set up by batctl.exe in one Wine process. Runs write
 Wine's output to files, never to a pipe: Wine's background processes would hold a
 pipe open.
 
-Environment (set by ctest): CW_SHIP_DIR, CW_TEST_BIN, CW_SCENARIO_DIR, WINEPREFIX,
-WINE64.
+The side's folders and prefix come from winerun.
 """
 import datetime
 import os
@@ -20,17 +19,7 @@ from pathlib import Path
 from typing import List, Optional, Sequence, Tuple
 
 import winerun
-
-_REQUIRED = ("WINEPREFIX", "CW_SHIP_DIR", "CW_TEST_BIN", "CW_SCENARIO_DIR")
-_missing = [name for name in _REQUIRED if not os.environ.get(name)]
-if _missing:
-    # Without WINEPREFIX Wine would create and use ~/.wine.
-    raise RuntimeError("e2e scenarios run from ctest; missing environment: " + ", ".join(_missing))
-
-SHIP_DIR = Path(os.environ.get("CW_SHIP_DIR", ""))
-TEST_BIN = Path(os.environ.get("CW_TEST_BIN", ""))
-SCENARIO_DIR = Path(os.environ.get("CW_SCENARIO_DIR", ""))
-WINE64 = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+from winerun import SCENARIO_DIR, SHIP_DIR, TEST_BIN, WINE64, dos_path
 
 # A scenario that hangs (a dialog waiting for a click) must not stall the whole set.
 RUN_TIMEOUT = 30
@@ -79,11 +68,6 @@ def device_path(index: int) -> str:
 def identity_text(name: str, maker: str, serial: str, index: int) -> str:
     """Text of the INFORMATION 20 event of a queried battery device."""
     return "Name:%s\r\nManufacturer:%s\r\nSerial:%s\r\npath:%s" % (name, maker, serial, device_path(index))
-
-
-def dos_path(path) -> str:
-    """The Windows name of a host path (Wine maps / to drive Z:)."""
-    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
 # --------------------------------------------------------------------------
@@ -331,10 +315,7 @@ class Scenario:
     """One folder with Cellwise.exe and a battery.dll variant, and the runs made in it."""
 
     def __init__(self, test, library=Library.SIGNED, suffix: str = ""):
-        name = test.id() + ("." + suffix if suffix else "")
-        self.folder = SCENARIO_DIR / re.sub(r"[^A-Za-z0-9_.-]", "_", name)
-        shutil.rmtree(self.folder, ignore_errors=True)
-        self.folder.mkdir(parents=True)
+        self.folder = winerun.fresh_folder(SCENARIO_DIR, test.id(), suffix)
         shutil.copy2(SHIP_DIR / "Cellwise.exe", self.folder / "Cellwise.exe")
         self.library = library
         unbuilt = Library.place(library, self.folder)

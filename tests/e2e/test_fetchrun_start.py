@@ -5,9 +5,10 @@ import time
 import unittest
 from pathlib import Path
 
-from dlserver import DownloadServer, settings_ini
+from dlserver import settings_ini
 from fetchrun_harness import (BANNER, EXIT_ALREADY_RUNNING, EXIT_END_CODE, EXIT_PARAMETER, EXIT_TARGET_NOT_FOUND,
-                              DOWNLOAD_HOST, RUNKEY_COMMAND, SETTINGS_PATH, TARGET, FetchrunScenario, delete_run_key,
+                              DOWNLOAD_HOST, RUNKEY_COMMAND, SETTINGS_PATH, TARGET, FetchrunScenario, ServedCase,
+                              delete_run_key,
                               library_text, parse_log, set_run_key)
 from notebook import Library
 
@@ -31,18 +32,11 @@ def tearDownModule():
     delete_run_key()
 
 
-class Scenarios(unittest.TestCase):
+class Scenarios(ServedCase):
     @classmethod
     def setUpClass(cls):
-        cls.server = DownloadServer().start()
+        super().setUpClass()
         cls.server.add_settings("/settings/end.ini", end_code="1")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
-    def setUp(self):
-        self.server.clear_log()
 
     def runkey_line(self, s: FetchrunScenario) -> str:
         return "cmd  : %s." % RUNKEY_COMMAND.replace("%CW_FETCHRUN_RUNKEY_DIR%", s.dos())

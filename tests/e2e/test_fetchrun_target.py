@@ -1,19 +1,21 @@
 """Fetchrun.exe in target mode, silent, against the local download server: the
 settings download, the program download with its hash and signature checks, the
-elevated start, the exit code and log line of every end, the temporary files and
-the Run-key command."""
+elevated start, the exit code and log line of every end, the temporary files, the
+Run-key command and the WinINet cache."""
 import hashlib
+import os
 import time
 import unittest
 
 from dlserver import unused_port
 from fetchrun_harness import (BANNER, EXIT_DOWNLOAD, EXIT_END_CODE, EXIT_OK, EXIT_UNKNOWN_STATUS, RUNKEY_COMMAND,
-                              TEST_BIN, ServedScenario, delete_run_key, library_text, read_record,
-                              set_run_key,
-                              host_path)
+                              TEST_BIN, VIEW_32, VIEW_64, WINEPREFIX, ServedScenario, delete_run_key, library_text,
+                              read_record, set_run_key, host_path)
+from winerun import SIDE
 
 HASH_INVALID = "CThreadDL - error: Hash invalid"
 NOT_TRUSTED = "CThreadDL - error: WinVerifyTrust return 0x800B0100."
+NOT_THE_PUBLISHER = "CThreadDL - error: WinVerifyTrust return 0x800B0004."
 CONNECTION_REFUSED = "CThreadDL - error: InternetOpenUrl (0x00002EFD)"
 ERROR_BAD_EXE_FORMAT = 193
 PARAM = '/quiet /lang:en "C:\\a b"'
@@ -46,9 +48,10 @@ class TargetMode(ServedScenario):
                 "AfterBtn   : %s." % library_text(119), "EndMsg     : %s." % library_text(120)]
 
     def assert_failed_end(self, lines, last_line: str):
-        """A failed end: its line, the Run-key command, the temporary files gone."""
+        """A failed end: its line, the Run-key command once, the temporary files gone."""
         command = RUNKEY_COMMAND.replace("%CW_FETCHRUN_RUNKEY_DIR%", self.s.dos())
         self.assertEqual([last_line, "cmd  : %s." % command], lines[-3:-1])
+        self.assertEqual(1, sum(line.startswith("cmd  : ") for line in lines))
         record = self.s.runkey_record()
         self.assertIsNotNone(record, "the Run-key command did not run")
         self.assertEqual(command, record.command_line)
@@ -88,31 +91,49 @@ class TargetMode(ServedScenario):
         self.assertEqual([1, 1], [self.server.count("/settings/t.ini"), self.server.count("/fwexe/signed.exe")])
         self.assertIsNone(self.s.runkey_record(1.0), "the Run-key command ran after a start")
 
-    def test_program_without_published_hash_is_started_exactly_once(self):
-        # Without ExeHash the signature alone decides, in the worker and again on
-        # the held program right before the start; neither adds a log line.
+    def test_program_without_published_hash_is_not_fetched(self):
         url = self.settings(exe_url=self.server.url("/fwexe/signed.exe"), exe_hash="", exe_param="/once")
-        self.assertEqual(EXIT_OK, self.s.check("/Url:" + url))
+        self.assertEqual(EXIT_DOWNLOAD, self.s.check("/Url:" + url))
         lines = self.s.lines()
-        exe_file, = self.s.logged(lines, "ExeFile: ")
-        program = exe_file + ".exe"
-        self.assertEqual(["ExeHash: .", "ExeFile: %s." % exe_file, 'exec  : "%s".' % program, "param : /once.",
-                          "verb  : runas.", "return 0x00000000."], lines[-6:])
-        self.assertEqual(1, sum(line.startswith("exec  : ") for line in lines))
-        record_path = host_path(program + ".record")
-        record = read_record(host_path(program))
-        self.assertIsNotNone(record, "the update program did not run")
-        self.assertEqual('"%s" /once' % program, record.command_line)
-        # The recorder replaces its record on every run: a second start would show
-        # as a new file.
-        first = record_path.stat()
-        time.sleep(2.0)
-        later = record_path.stat()
-        self.assertEqual((first.st_ino, first.st_mtime_ns), (later.st_ino, later.st_mtime_ns),
-                         "the update program ran more than once")
-        self.assertEqual(self.signed, host_path(program).read_bytes())
-        self.assertEqual(1, self.server.count("/fwexe/signed.exe"))
-        self.assertIsNone(self.s.runkey_record(0.5), "the Run-key command ran after a start")
+        self.assertEqual("ExeHash: .", lines[-5])
+        self.assert_failed_end(lines, HASH_INVALID)
+        self.assertEqual(["/settings/t.ini"], [r.path for r in self.server.requests])
+
+    def test_program_of_another_trusted_publisher_is_refused(self):
+        other = (TEST_BIN / "signed" / "recorder-other.exe").read_bytes()
+        self.server.add_bytes("/fwexe/other.exe", other)
+        url = self.settings(exe_url=self.server.url("/fwexe/other.exe"), exe_hash=sha256(other), exe_param="/x")
+        self.assertEqual(EXIT_DOWNLOAD, self.s.check("/Url:" + url))
+        lines = self.s.lines()
+        self.assert_failed_end(lines, NOT_THE_PUBLISHER)
+        self.assertEqual("return 0x00000066.", lines[-1])
+        self.assertFalse(any(line.startswith("exec  : ") for line in lines))
+
+    def test_nothing_of_the_run_stays_in_the_wininet_cache(self):
+        def cache_files():
+            """Every file of the prefix's WinINet caches with its size and time."""
+            found = {}
+            for cache in (WINEPREFIX / "drive_c" / "users").glob("*/AppData/Local/Microsoft/Windows/INetCache"):
+                for path in cache.rglob("*"):
+                    if path.is_file():
+                        found[path] = (path.stat().st_size, path.stat().st_mtime_ns)
+            return found
+
+        # Routes no other test uses, so any mention of them is this run's.
+        route = "/nocache-%d-%d" % (os.getpid(), time.monotonic_ns())
+        self.server.add_bytes(route + "/update.exe", self.signed)
+        settings = self.server.add_settings(route + "/settings.ini", exe_url=self.server.url(route + "/update.exe"),
+                                            exe_hash=sha256(self.signed))
+        before = cache_files()
+        self.assertEqual(EXIT_OK, self.s.check("/Url:" + self.server.url(route + "/settings.ini")))
+        self.assertEqual(2, len(self.server.requests))
+        # The cache keeps copies of bodies, and an index that names their URLs.
+        traces = []
+        for path, stamp in cache_files().items():
+            data = path.read_bytes()
+            if route.encode("ascii") in data or (before.get(path) != stamp and data in (self.signed, settings)):
+                traces.append(str(path))
+        self.assertEqual([], traces)
 
     def test_lower_case_hash_and_scrambled_settings(self):
         url = self.settings(exe_url=self.server.url("/fwexe/signed.exe"), exe_hash=sha256(self.signed).lower(),
@@ -193,6 +214,27 @@ class TargetMode(ServedScenario):
         finally:
             set_run_key()
 
+    def test_run_value_of_the_own_registry_view_first_then_of_the_64_bit_view(self):
+        # A 64-bit installer writes the value into the 64-bit view, which a 32-bit
+        # Fetchrun under WoW64 does not see by default.
+        own = "32" if SIDE == "i686" else "64"
+        rows = (({VIEW_64: "64"}, "64"),
+                ({VIEW_32: "32", VIEW_64: "64"}, own))
+        url = self.settings(end_code="done")
+        command = RUNKEY_COMMAND.replace("%CW_FETCHRUN_RUNKEY_DIR%", self.s.dos())
+        try:
+            for values, started in rows:
+                with self.subTest(values=values):
+                    delete_run_key()
+                    for view, mark in values.items():
+                        set_run_key(RUNKEY_COMMAND + " " + mark, view=view)
+                    self.s.path("runkey.exe.record").unlink(missing_ok=True)
+                    self.assertEqual(EXIT_END_CODE, self.s.check("/Url:" + url))
+                    self.assertEqual(self.s.lines()[-2], "cmd  : %s %s." % (command, started))
+                    self.assertEqual(self.s.runkey_record().command_line, "%s %s" % (command, started))
+        finally:
+            delete_run_key()
+            set_run_key()
 
 if __name__ == "__main__":
     unittest.main()

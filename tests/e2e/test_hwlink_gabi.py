@@ -12,19 +12,7 @@ from firmware import LOG, NVMISC, Bench, Firmware, Log, call, configure
 SYSTEM_INFO = bytes.fromhex("170a564e2211443366558899")  # output bytes 8..19 of function 3
 
 
-class GabiCallPath(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        if not fw.HWCALL.is_file() or not fw.HWLINK.is_file():
-            raise unittest.SkipTest("hwcall.exe or hwlink.dll not built")
-        bench = Bench(fw.Named("GabiCallPath.setUp"))
-        fw.remove_driver(bench)
-        fw.install_driver(bench, "1.2.0.5")
-
-    @classmethod
-    def tearDownClass(cls):
-        fw.remove_driver(Bench(fw.Named("GabiCallPath.tearDown")))
-
+class GabiCallPath(fw.DriverScenario):
     def nvmisc(self, size=48) -> Firmware:
         return Firmware().directory(NVMISC, size).on(NVMISC, 3, 1, 1, 0x0C, data=SYSTEM_INFO)
 

@@ -3,8 +3,8 @@
 fetchprobe.exe (tests/sim/fetchprobe) runs CThreadDL, CGlobalIniMgr and CThreadHash
 from Fetchrun's transfer library under Wine and writes what they returned; the
 server (dlserver.py) plays the maker's download server, including the transfers
-that go wrong. Environment (set by ctest): CW_TEST_BIN, CW_SCENARIO_DIR, WINEPREFIX,
-WINE64, no_proxy.
+that go wrong. On the i686 side fetchprobe is a 32-bit build, as Fetchrun is. The
+side's folders and prefix come from winerun; ctest sets no_proxy.
 """
 import hashlib
 import os
@@ -15,11 +15,11 @@ from typing import Dict, Optional
 
 import winerun
 
-from dlserver import DownloadServer, NOT_FOUND_BODY, unused_port
+from dlserver import NOT_FOUND_BODY, unused_port
+from fetchrun_harness import ServedCase
+from winerun import TEST_BIN, WINE64, dos_path
 
-TEST_BIN = Path(os.environ.get("CW_TEST_BIN", ""))
-SCENARIO_DIR = Path(os.environ.get("CW_SCENARIO_DIR", "")) / "transfer"
-WINE64 = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+SCENARIO_DIR = winerun.SCENARIO_DIR / "transfer"
 PROBE = TEST_BIN / "fetchprobe.exe"
 RUN_TIMEOUT = 120
 
@@ -27,10 +27,6 @@ HASH_INVALID = "CThreadDL - error: Hash invalid"
 INTERRUPTED = "CThreadDL - thread interruped."
 NO_SIGNATURE = "CThreadDL - error: WinVerifyTrust return 0x800B0100."
 CONNECTION_REFUSED = "CThreadDL - error: InternetOpenUrl (0x00002EFD)"  # ERROR_INTERNET_CANNOT_CONNECT
-
-
-def dos_path(path: Path) -> str:
-    return "Z:" + str(path.resolve()).replace("/", "\\")
 
 
 def sha256_upper(data: bytes) -> str:
@@ -45,22 +41,12 @@ def parse_report(path: Path) -> Dict[str, str]:
     return report
 
 
-class TransferDownload(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = DownloadServer().start()
-        cls.signed = (TEST_BIN / "signed" / "recorder.exe").read_bytes()
-        cls.unsigned = (TEST_BIN / "recorder.exe").read_bytes()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-
+class TransferDownload(ServedCase):
     def setUp(self):
+        super().setUp()
         self.dir = SCENARIO_DIR / self.id().rsplit(".", 1)[-1]
         shutil.rmtree(self.dir, ignore_errors=True)
         self.dir.mkdir(parents=True)
-        self.server.clear_log()
 
     def probe(self, *args: str) -> Dict[str, str]:
         """Runs fetchprobe; its result file is always <scenario>/probe.result."""
@@ -138,18 +124,22 @@ class TransferDownload(unittest.TestCase):
         # As a program, the same page fails its hash check and is removed.
         report = self.download("/missing.ini", "program.tmp", expected_hash=sha256_upper(self.signed), verify=True)
         self.assertEqual(HASH_INVALID, report["result"])
-        self.assertFalse((self.dir / "program.tmp").exists())
+        self.assertEqual([], sorted(p.name for p in self.dir.glob("program.tmp*")))
 
-    # Programs: hash and signature.
+    # Programs: the ".exe" name and the hold, hash and signature.
     def test_signed_program_with_matching_hash_in_either_case(self):
         self.server.add_bytes("/fwexe/update.exe", self.signed)
         for name, expected in (("upper", sha256_upper(self.signed)), ("lower", sha256_upper(self.signed).lower())):
             with self.subTest(name):
                 report = self.download("/fwexe/update.exe", name + ".tmp", expected, verify=True)
                 self.assertEqual("", report["result"])
-                self.assertEqual(self.signed, (self.dir / (name + ".tmp")).read_bytes())
+                self.assertEqual(dos_path(self.dir / (name + ".tmp.exe")), report["path"])
+                self.assertEqual("1", report["held"], "the worker handed over no hold on the checked program")
+                self.assertFalse((self.dir / (name + ".tmp")).exists())
+                self.assertEqual(self.signed, (self.dir / (name + ".tmp.exe")).read_bytes())
                 # Hash mode's hash of the downloaded file is the published one.
-                hashed = self.probe("hash", dos_path(self.dir / (name + ".tmp")), dos_path(self.dir / "probe.result"))
+                hashed = self.probe("hash", dos_path(self.dir / (name + ".tmp.exe")),
+                                    dos_path(self.dir / "probe.result"))
                 self.assertEqual(sha256_upper(self.signed), hashed["hash"])
         self.assertEqual(2, self.server.count("/fwexe/update.exe"))
 
@@ -158,17 +148,19 @@ class TransferDownload(unittest.TestCase):
         wrong = sha256_upper(self.signed)[:-1] + ("0" if sha256_upper(self.signed)[-1] != "0" else "1")
         report = self.download("/fwexe/update.exe", "tpf1.tmp", wrong, verify=True)
         self.assertEqual(HASH_INVALID, report["result"])
-        self.assertFalse((self.dir / "tpf1.tmp").exists())
+        self.assertEqual("0", report["held"])
+        self.assertEqual([], sorted(p.name for p in self.dir.glob("tpf1.tmp*")))
 
     def test_unsigned_program_is_removed_with_the_trust_result(self):
         self.server.add_bytes("/fwexe/update.exe", self.unsigned)
         report = self.download("/fwexe/update.exe", "tpf1.tmp", sha256_upper(self.unsigned), verify=True)
         self.assertEqual(NO_SIGNATURE, report["result"])
-        self.assertFalse((self.dir / "tpf1.tmp").exists())
-        # Without a published hash only the signature guards the program.
+        self.assertEqual([], sorted(p.name for p in self.dir.glob("tpf1.tmp*")))
+        # Without a published hash nothing is fetched.
         report = self.download("/fwexe/update.exe", "tpf2.tmp", None, verify=True)
-        self.assertEqual(NO_SIGNATURE, report["result"])
-        self.assertFalse((self.dir / "tpf2.tmp").exists())
+        self.assertEqual(HASH_INVALID, report["result"])
+        self.assertEqual([], sorted(p.name for p in self.dir.glob("tpf2.tmp*")))
+        self.assertEqual(1, self.server.count("/fwexe/update.exe"))
 
     # Transfers that go wrong.
     def test_connection_refused(self):
@@ -194,7 +186,7 @@ class TransferDownload(unittest.TestCase):
         self.server.add_slow("/slow.exe", data, chunk=8192, delay=0.05)
         report = self.download("/slow.exe", "slow.tmp", sha256_upper(data))
         self.assertEqual("", report["result"])
-        self.assertEqual(data, (self.dir / "slow.tmp").read_bytes())
+        self.assertEqual(data, (self.dir / "slow.tmp.exe").read_bytes())
         self.assertGreaterEqual(int(report["elapsed_ms"]), 500)
 
     def test_stop_during_a_read_waits_for_that_read(self):
@@ -215,10 +207,10 @@ class TransferDownload(unittest.TestCase):
         large = self.download("/large.exe", "large.tmp", large_hash.lower())
         self.assertEqual("", small["result"])
         self.assertEqual("", large["result"])
-        self.assertEqual(96 << 20, (self.dir / "large.tmp").stat().st_size)
+        self.assertEqual(96 << 20, (self.dir / "large.tmp.exe").stat().st_size)
         growth = int(large["peak_working_set"]) - int(small["peak_working_set"])
         self.assertLess(growth, 16 << 20, "peak working set grew by %d bytes for 95 MiB more" % growth)
-        (self.dir / "large.tmp").unlink()
+        (self.dir / "large.tmp.exe").unlink()
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
-// Starting other programs: the update program through the shell (quoted path,
-// parameters, its folder as working directory) and a plain command line; and the
-// temporary files the dialog downloads into.
+// Starting other programs: the held update program through the shell (quoted
+// path, parameters, its folder as working directory; the hold does not stand in
+// the way) and a plain command line; and the temporary files the dialog downloads
+// into.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -18,9 +19,9 @@ using test_support::Narrow;
 using test_support::ScratchDir;
 
 // The record the recorder writes beside itself: command line, working directory.
-bool WaitForRecord(const std::wstring& program, std::string& record) {
+bool WaitForRecord(const std::wstring& program, std::string& record, int tries = 200) {
     const std::wstring path = program + L".record";
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < tries; ++i) {
         if (test_support::FileExists(path)) {
             record = test_support::ReadNarrowFile(path);
             return true;
@@ -51,22 +52,39 @@ protected:
 };
 
 TEST_F(FetchrunStart, ElevatedStartQuotesThePathAndRunsInItsFolder) {
-    ASSERT_EQ(RunElevated(program_.c_str(), L"/quiet \"x y\"", L"runas"), 0u);
+    VerifiedFileLock program;
+    ASSERT_TRUE(program.Hold(program_));
+    ASSERT_EQ(RunElevated(program, L"/quiet \"x y\"", L"runas"), 0u);
     std::string record;
     ASSERT_TRUE(WaitForRecord(program_, record));
     EXPECT_EQ(record, "\"" + Narrow(program_) + "\" /quiet \"x y\"\n" + Narrow(folder_) + "\n");
+    EXPECT_TRUE(program.IsHeld());
+    // The program's own image may keep the file busy for a moment after it ended.
+    program.Release();
+    bool deleted = false;
+    for (int i = 0; i < 100 && !(deleted = DeleteFileW(program_.c_str())); ++i) Sleep(50);
+    EXPECT_TRUE(deleted);
 }
 
 TEST_F(FetchrunStart, ElevatedStartWithoutParametersOrVerb) {
-    ASSERT_EQ(RunElevated(program_.c_str(), L"", L""), 0u);
+    VerifiedFileLock program;
+    ASSERT_TRUE(program.Hold(program_));
+    ASSERT_EQ(RunElevated(program, L"", L""), 0u);
     std::string record;
     ASSERT_TRUE(WaitForRecord(program_, record));
     EXPECT_EQ(record.substr(0, record.find('\n')), "\"" + Narrow(program_) + "\"");
 }
 
-TEST_F(FetchrunStart, ElevatedStartOfMissingProgramReturnsTheSystemError) {
-    const std::wstring missing = folder_ + L"\\missing.exe";
-    EXPECT_EQ(RunElevated(missing.c_str(), L"", L"runas"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+TEST_F(FetchrunStart, NothingHeldStartsNothing) {
+    VerifiedFileLock missing;
+    EXPECT_FALSE(missing.Hold(folder_ + L"\\missing.exe"));
+    EXPECT_EQ(RunElevated(missing, L"", L"runas"), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    VerifiedFileLock released;
+    ASSERT_TRUE(released.Hold(program_));
+    released.Release();
+    EXPECT_EQ(RunElevated(released, L"", L"runas"), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    std::string record;
+    EXPECT_FALSE(WaitForRecord(program_, record, 10));
 }
 
 TEST_F(FetchrunStart, PlainStartTakesTheWholeCommandLine) {

@@ -1,5 +1,5 @@
 // Fetchrun's pure text and byte logic: log line formats and lock name, hash text,
-// settings value decoding, the announced body length.
+// settings value decoding, the announced body length, the log line of a download.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -133,6 +133,7 @@ TEST(HwlinkGabi, SingleBufSendsTheCallersBufferWithTheCallersCode) {
 
 TEST(HwlinkGabi, FourBufBuildsTheExtendedFrame) {
     FakeDevice device;
+    device.On(0x8001, 3).extra = {0x91, 0x92, 0x93, 0x94, 0x95};
     CallerBlocks b(16, 8, 8);
     Block extra(5, 0x44);
     ASSERT_EQ(CallGABIService_4buf(0x22E09E, b.input.data(), b.output.data(), b.control.data(), extra.data(), 5),
@@ -144,14 +145,13 @@ TEST(HwlinkGabi, FourBufBuildsTheExtendedFrame) {
     EXPECT_EQ(Get16(frame, 4), 8);
     EXPECT_EQ(Get32(frame, 6), 5u);
     EXPECT_EQ(Block(frame.end() - 5, frame.end()), Block(5, 0x44));
-    EXPECT_EQ(extra.back(), FakeDevice::kMark);  // extra data copied back
+    EXPECT_EQ(extra, (Block{0x91, 0x92, 0x93, 0x94, 0x95}));  // the extra data comes back
+    EXPECT_EQ(Get16(b.control, 8), 1);                         // and so do the blocks
 
     // Without extra data the frame still carries Le zero bytes, and nothing is written back.
     ASSERT_EQ(CallGABIService_4buf(0x22E09A, b.input.data(), b.output.data(), b.control.data(), nullptr, 6),
               status::kOk);
-    const Block& second = device.frames.at(1);
-    EXPECT_EQ(Get32(second, 6), 6u);
-    EXPECT_EQ(Block(second.end() - 6, second.end() - 1), Block(5, 0));
+    EXPECT_EQ(device.calls.at(1).extra, Block(6, 0));
 }
 
 TEST(HwlinkGabi, ServiceDirectoryQueryLayoutAndWordTwo) {

@@ -40,7 +40,7 @@ protected:
     }
 
     FakeDevice device;
-    hwlink::NvmiscSystemInfo info;
+    NvmiscSystemInfo info;
     Words w;
 };
 
@@ -164,14 +164,14 @@ TEST_F(HwlinkNvmisc, MessageIndicatorAndWakeUpRecordsTravelAtTheirOffsets) {
     EXPECT_EQ(device.calls.at(2).function, 4);
     EXPECT_EQ(Get32(device.calls[2].input, 8), 0x2345u);  // a 16-bit value, the rest zero
 
-    const hwlink::NvmiscWakeupSetting setting{0x0102, 0x0304, 5, 6, 7, 8};
+    const NvmiscWakeupSetting setting{0x0102, 0x0304, 5, 6, 7, 8};
     EXPECT_EQ(GABI_NVMISC_SetWakeupOnRTC(&setting, &w.s1, &w.s2, &w.s3), status::kOk);
     const Block& in = device.calls.at(6).input;
     EXPECT_EQ(device.calls[6].function, 6);
     EXPECT_EQ(Block(in.begin() + 8, in.begin() + 17), (Block{0x02, 0x01, 0x04, 0x03, 5, 6, 7, 8, 0}));
 
     device.On(kNvmisc, 5) = {1, 1, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8, 0x34, 0x12, 0x77}, 8};
-    hwlink::NvmiscWakeupRecord record;
+    NvmiscWakeupRecord record;
     std::memset(&record, 0xCC, sizeof record);
     EXPECT_EQ(GABI_NVMISC_GetWakeupOnRTC(&record, &w.s1, &w.s2, &w.s3), status::kOk);
     EXPECT_EQ(record.bytes[0], 1);
@@ -232,7 +232,8 @@ TEST_F(HwlinkNvmisc, BspfCommandInputBlockGrowsWithTheCommand) {
     EXPECT_EQ(Get32(in, 8), 600u);
     EXPECT_EQ(Block(in.begin() + 12, in.begin() + 612), data);
     EXPECT_EQ(in[612], 0);
-    EXPECT_EQ(Get32(device.calls[1].input, 8), 0u);  // enter and exit carry no command
+    EXPECT_EQ(Get32(device.calls[1].input, 8), 0u);  // the enter comes before the command
+    EXPECT_EQ(device.calls[3].input, in);            // the exit sends the block as it is
 
     device.calls.clear();
     ASSERT_EQ(GABI_NVMISC_SetBspfCommand(data.data(), 100, &w.s1, &w.s2), status::kOk);
@@ -253,7 +254,8 @@ TEST_F(HwlinkNvmisc, BspfCommandArgumentsAreCheckedBeforeTheOutputs) {
 namespace {
 
 // A family that addresses its functions through another class than its directory
-// entry and marks every call with a category and an output word.
+// entry, marks its calls with categories and an output word, and has enter
+// arguments of its own.
 class AliasRequest final : public hwlink::ServiceRequest {
 public:
     AliasRequest() {
@@ -261,28 +263,55 @@ public:
         directoryClass = 0x8000;
         function = 6;
         category = 3;
+        sessionCategory = 1;
         outputWord = 1;
     }
     void WriteEnterArguments(hwlink::Bytes input) const override { input.Put16(8, 0xE1); }
-    void WriteArguments(hwlink::Bytes input) const override { input.Put32(8, 0xF00D); }
+    void WriteArguments(hwlink::Bytes input) const override { input.Put32(12, 0xF00D); }
 };
 
 }  // namespace
 
-TEST(HwlinkServiceCall, FamilyFieldsReachEveryCallOfTheSequence) {
+TEST(HwlinkServiceCall, TheInputBlockIsWrittenOnceAndEachCallWritesOnlyItsOwnFields) {
     FakeDevice device;
     AliasRequest request;
     std::uint16_t s1 = kUnset, s2 = kUnset;
     ASSERT_EQ(hwlink::RunServiceCall(request, hwlink::StatusOutputs(&s1, &s2)), status::kOk);
     ASSERT_EQ(device.calls.size(), 4u);
     EXPECT_EQ(device.calls[0].function, 0x8000);
+    EXPECT_EQ(device.Functions(), (std::vector<std::uint16_t>{0, 1, 6, 2}));
     for (std::size_t i = 1; i < 4; ++i) {
         EXPECT_EQ(device.calls[i].serviceClass, 5);
-        EXPECT_EQ(device.calls[i].category, 3);
+        EXPECT_EQ(device.calls[i].category, i == 2 ? 3 : 1);
         EXPECT_EQ(Get16(device.calls[i].output, 2), 1);
     }
-    EXPECT_EQ(Get16(device.calls[1].input, 8), 0xE1);
-    EXPECT_EQ(Get32(device.calls[2].input, 8), 0xF00Du);
-    EXPECT_EQ(Get32(device.calls[3].input, 8), 0u);
+    // Enter: its own argument. Function: the enter's argument stays beside its own.
+    // Exit: header rewritten, the rest as the function left it.
+    EXPECT_EQ(Block(device.calls[1].input.begin(), device.calls[1].input.begin() + 16),
+              (Block{0x00, 0x02, 1, 0, 0, 0, 0, 0, 0xE1, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Block(device.calls[2].input.begin(), device.calls[2].input.begin() + 16),
+              (Block{0x00, 0x02, 1, 0, 0xCD, 0xAB, 0xC0, 0x5E, 0xE1, 0, 0, 0, 0x0D, 0xF0, 0, 0}));
+    EXPECT_EQ(device.calls[3].input, device.calls[2].input);
     EXPECT_EQ(s1, 1);
+}
+
+namespace {
+
+class OversizeRequest final : public hwlink::ServiceRequest {
+public:
+    OversizeRequest() {
+        serviceClass = 7;
+        inputSize = 0x10000;
+    }
+};
+
+}  // namespace
+
+TEST(HwlinkServiceCall, AnInputBlockPastItsLengthWordIsRefusedAfterTheDirectory) {
+    FakeDevice device;
+    OversizeRequest request;
+    SetLastError(0);
+    EXPECT_EQ(hwlink::RunServiceCall(request, hwlink::StatusOutputs()), 0x10019u);
+    EXPECT_EQ(GetLastError(), 14u);  // ERROR_OUTOFMEMORY
+    EXPECT_EQ(device.Functions(), (std::vector<std::uint16_t>{0}));
 }

@@ -19,6 +19,7 @@ constexpr LONG kTrusted = 0;
 constexpr LONG kNoSignature = static_cast<LONG>(0x800B0100);   // TRUST_E_NOSIGNATURE
 constexpr LONG kExpired = static_cast<LONG>(0x800B0101);       // CERT_E_EXPIRED
 constexpr LONG kBadDigest = static_cast<LONG>(0x80096010);     // TRUST_E_BAD_DIGEST
+constexpr LONG kNotThePublisher = static_cast<LONG>(0x800B0004);  // TRUST_E_SUBJECT_NOT_TRUSTED
 
 std::wstring TestFolder() { return cw::OwnFolder(); }
 
@@ -85,8 +86,40 @@ TEST(SignatureCheck, MissingFileGivesFileNotFound) {
     ExpectVerdict(L"no-such-library.dll", static_cast<LONG>(ERROR_FILE_NOT_FOUND));
 }
 
+TEST(SignatureCheck, PublisherIsTheSignersOneCommonNameExactly) {
+    RequireCopy(L"battery-other.dll");
+    ExpectVerdict(L"battery-other.dll", kTrusted, "another publisher's trusted signature, no publisher asked for");
+    struct Row {
+        const wchar_t* copy;
+        const wchar_t* publisher;
+        LONG expected;
+    };
+    // The other publisher's name is fixed by the test CA; the signer of the
+    // others carries the name the build pins.
+    const Row rows[] = {
+        {L"battery-other.dll", L"Other Publisher", kTrusted},
+        {L"battery-other.dll", L"other publisher", kNotThePublisher},
+        {L"battery-other.dll", L"Other Publisher ", kNotThePublisher},
+        {L"battery-other.dll", L"Other", kNotThePublisher},
+        {L"battery-other.dll", L"", kNotThePublisher},
+        {L"battery.dll", L"Other Publisher", kNotThePublisher},
+        // A signature that fails on its own keeps its own result.
+        {L"battery-unsigned.dll", L"Other Publisher", kNoSignature},
+        {L"battery-tampered.dll", L"Other Publisher", kBadDigest},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.copy) + " for " + Narrow(row.publisher));
+        const std::wstring path = SignedCopy(row.copy);
+        EXPECT_EQ(Hex(row.expected),
+                  Hex(cw::VerifyFileSignature(path.c_str(), WTD_UI_NONE, cw::WintrustSize::WithSignatureSettings,
+                                              nullptr, row.publisher)));
+    }
+}
+
 // LoadResourceLibrary finds battery.dll only beside the running program, so each case
 // runs a small probe program from a scratch folder that holds one variant of it.
+// After a checked load the probe also makes sure that the library could not be
+// opened for writing until it was freed.
 class ProbeFolder {
 public:
     ProbeFolder() {
@@ -143,6 +176,7 @@ TEST(SignatureLibraryLoad, ChecksTheSignatureOfTheLibraryBesideTheProgram) {
         {L"battery-unsigned.dll", kNotLoaded},
         {L"battery-tampered.dll", kNotLoaded},
         {L"battery-expired.dll", kNotLoaded},
+        {L"battery-other.dll", kLoaded},  // the library is not tied to one publisher
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Narrow(c.copy));

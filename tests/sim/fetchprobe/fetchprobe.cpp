@@ -2,10 +2,12 @@
 // one "name=value" line each, UTF-8, to a result file:
 //
 //   fetchprobe download <url> <path> <result> [--hash <hex>] [--verify] [--stop-after-ms <n>]
-//       CThreadDL as the dialog uses it (started, polled, result read). With
-//       --stop-after-ms the worker is deleted that long after its start.
-//       Lines: result, elapsed_ms, stop_wait_ms (with --stop-after-ms),
-//       peak_working_set, peak_pagefile.
+//       CThreadDL as the dialog uses it (started, polled, result read, program
+//       taken). With --stop-after-ms the worker is deleted that long after its
+//       start. Lines: result (the log line), path (where the download is now),
+//       held (1 when the worker handed over a hold under which the file could be
+//       read but neither written nor deleted), elapsed_ms, stop_wait_ms (with
+//       --stop-after-ms), peak_working_set, peak_pagefile.
 //   fetchprobe ini <path> <result>
 //       CGlobalIniMgr::SetFile, then every settings key. Lines: scrambled, key,
 //       ExeUrl, ExeHash, ExeParam, EndCode.
@@ -21,6 +23,7 @@
 #include <memory>
 #include <string>
 
+#include "common/unique_handle.h"
 #include "fetchrun/transfer/download_thread.h"
 #include "fetchrun/transfer/hash_thread.h"
 #include "fetchrun/transfer/settings_ini.h"
@@ -56,6 +59,19 @@ private:
 
 ULONGLONG Now() { return GetTickCount64(); }
 
+bool Opens(const std::wstring& path, DWORD access, DWORD share) {
+    const cw::unique_file file(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    return static_cast<bool>(file);
+}
+
+// What another process meets while the program is held.
+bool HeldAgainstChange(const fetchrun::VerifiedFileLock& program) {
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const std::wstring& path = program.Path();
+    return program.IsHeld() && !Opens(path, GENERIC_WRITE, kShareAll) && !DeleteFileW(path.c_str()) &&
+           Opens(path, GENERIC_READ, FILE_SHARE_READ);
+}
+
 int Download(int argc, wchar_t** argv) {
     if (argc < 5) return 2;
     const wchar_t* hash = nullptr;
@@ -79,7 +95,7 @@ int Download(int argc, wchar_t** argv) {
         report.Add("result", L"<thread not started>");
         return report.Write(argv[4]);
     }
-    std::wstring result;
+    fetchrun::TransferResult result;
     if (stopAfter >= 0) {
         Sleep(static_cast<DWORD>(stopAfter));
         const bool wasRunning = worker->IsRunning();
@@ -94,8 +110,11 @@ int Download(int argc, wchar_t** argv) {
         result = worker->GetResult();
     }
     report.Add("elapsed_ms", Now() - start);
+    const fetchrun::VerifiedFileLock program = worker->TakeProgram();
+    report.Add("path", worker->Path());
     worker.reset();
-    report.Add("result", result);
+    report.Add("held", HeldAgainstChange(program) ? 1 : 0);
+    report.Add("result", fetchrun::FormatTransferResult(result));
     report.AddMemory();
     return report.Write(argv[4]);
 }

@@ -1,18 +1,29 @@
-// Runs Fetchrun.exe and plays a script against its windows, for the GUI scenarios.
-// It runs inside the Wine desktop under test, so it sees the same windows as the
-// user would. Everything goes through files in a control folder, because the
-// desktop's launcher returns at once and carries no exit code:
+// Runs a program (Fetchrun.exe or Cellwise.exe) and plays a script against its
+// windows, for the GUI scenarios. It runs inside the Wine desktop under test, so
+// it sees the same windows as the user would. Everything goes through files in a
+// control folder, because the desktop's launcher returns at once and carries no
+// exit code:
 //
 //   fetchrun_gui.exe <control folder>
 //   in : cmdline.txt  line 1 the command line, line 2 the working directory (UTF-8)
 //        script.txt   one step a line:
-//                       wait progress|task|message   a visible dialog of that kind
+//                       wait progress|task|message|result   a visible dialog of that kind
 //                       snap <name>     writes snap.<name>, waits for snapped.<name>
 //                       press <id>      clicks the button <id> of the last dialog
+//                       post <id>       posts that click instead (the step does not
+//                                       wait for what the click opens)
 //                       sysclose        sends SC_CLOSE to the last dialog
 //                       close           posts WM_CLOSE to it (as "end task" does)
+//                       activate        hands the foreground to the desktop and back
+//                       key escape|altf4   activates the last dialog and types the key
+//                       tick <id> <n>   posts WM_TIMER <id> to it <n> times
+//                       visible         waits until it is visible again
+//                       state           traces whether the program runs and how the
+//                                       last dialog is shown
+//                       rect <id>       traces the screen rectangle of control <id>
+//                                       (0: the dialog)
 //   out: trace.txt    what was seen (caption and every child's id, class, text)
-//        exit.txt     Fetchrun's exit code, or "error <step>" (written last)
+//        exit.txt     the program's exit code, or "error <step>" (written last)
 #include <windows.h>
 #include <shellapi.h>
 
@@ -27,6 +38,7 @@ constexpr DWORD kStepTimeoutMs = 30000;
 constexpr DWORD kPollMs = 50;
 constexpr int kProgressId = 1001;
 constexpr int kRetryId = 256;
+constexpr int kResultId = 1004;  // the computer label of Cellwise's result dialogs
 
 std::wstring g_control;
 PROCESS_INFORMATION g_child = {};
@@ -141,6 +153,7 @@ HWND WaitFor(const std::wstring& kind) {
     if (kind == L"progress") search.markerId = kProgressId;
     else if (kind == L"task") search.markerId = kRetryId;
     else if (kind == L"message") search = {IDOK, true, nullptr};
+    else if (kind == L"result") search.markerId = kResultId;
     else return nullptr;
     for (DWORD waited = 0; waited < kStepTimeoutMs; waited += kPollMs) {
         search.found = nullptr;
@@ -164,6 +177,58 @@ bool Snap(const std::wstring& name) {
         Sleep(kPollMs);
     }
     return false;
+}
+
+// Activates `window` and types a key (with Alt for "altf4") as the keyboard would.
+bool TypeKey(HWND window, const std::wstring& name) {
+    std::vector<WORD> keys;
+    if (name == L"escape") keys = {VK_ESCAPE};
+    else if (name == L"altf4") keys = {VK_MENU, VK_F4};
+    else return false;
+    SetForegroundWindow(window);
+    Sleep(200);
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *key;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    Sleep(500);
+    return true;
+}
+
+void TraceState(HWND window) {
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    const LONG exStyle = GetWindowLongW(window, GWL_EXSTYLE);
+    const DWORD classStyle = GetClassLongW(window, GCL_STYLE);
+    std::wstring line = L"state";
+    line += ChildEnded() ? L" ended" : L" running";
+    line += IsWindow(window) && IsWindowVisible(window) ? L" visible" : L" hidden";
+    line += GetForegroundWindow() == window ? L" foreground" : L" background";
+    line += (exStyle & WS_EX_TOPMOST) ? L" topmost" : L" normal";
+    line += (style & WS_SYSMENU) ? L" sysmenu" : L" nosysmenu";
+    line += (classStyle & CS_NOCLOSE) ? L" noclose" : L" close";
+    Trace(line);
+}
+
+void TraceRect(HWND dialog, int id) {
+    const HWND window = id ? GetDlgItem(dialog, id) : dialog;
+    RECT r = {};
+    if (!window || !GetWindowRect(window, &r)) {
+        Trace(L"rect " + std::to_wstring(id) + L" none");
+        return;
+    }
+    Trace(L"rect " + std::to_wstring(id) + L" " + std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " +
+          std::to_wstring(r.right - r.left) + L" " + std::to_wstring(r.bottom - r.top));
 }
 
 int Fail(const std::wstring& step) {
@@ -217,6 +282,39 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             const HWND button = last ? GetDlgItem(last, _wtoi(arg.c_str())) : nullptr;
             if (!button) return Fail(step);
             SendMessageW(button, BM_CLICK, 0, 0);
+        } else if (verb == L"post") {
+            const int id = _wtoi(arg.c_str());
+            const HWND button = last ? GetDlgItem(last, id) : nullptr;
+            if (!button) return Fail(step);
+            PostMessageW(last, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        } else if (verb == L"activate") {
+            if (!last) return Fail(step);
+            SetForegroundWindow(GetDesktopWindow());
+            Sleep(200);
+            SetForegroundWindow(last);
+            Sleep(300);
+        } else if (verb == L"key") {
+            if (!last || !TypeKey(last, arg)) return Fail(step);
+        } else if (verb == L"tick") {
+            const std::size_t space = arg.find(L' ');
+            if (!last || space == std::wstring::npos) return Fail(step);
+            const UINT_PTR id = static_cast<UINT_PTR>(_wtoi(arg.substr(0, space).c_str()));
+            for (int n = _wtoi(arg.substr(space + 1).c_str()); n > 0; --n) PostMessageW(last, WM_TIMER, id, 0);
+            Sleep(300);  // let the program take them before anyone looks
+        } else if (verb == L"visible") {
+            const DWORD start = GetTickCount();
+            while (last && !IsWindowVisible(last) && GetTickCount() - start < kStepTimeoutMs && !ChildEnded()) {
+                Sleep(kPollMs);
+            }
+            if (!last || !IsWindowVisible(last)) return Fail(step);
+            Trace(L"visible after " + std::to_wstring(GetTickCount() - start) + L" ms");
+            Sleep(500);  // the return ends after the window is shown
+        } else if (verb == L"state") {
+            if (!last) return Fail(step);
+            TraceState(last);
+        } else if (verb == L"rect") {
+            if (!last) return Fail(step);
+            TraceRect(last, _wtoi(arg.c_str()));
         } else if (verb == L"close") {
             // "close" closes the window waited for last; "close <kind>" finds one anew.
             const HWND target = arg.empty() ? last : WaitFor(arg);

@@ -1,11 +1,13 @@
 /* Simulated KHWPORT.SYS for the end-to-end scenarios of hwlink.dll.
  *
  * Creates \Device\KHWPORT with the link \DosDevices\KHWPORT and serves every
- * device request of hwlink.dll with the documented sizes. Behind the GABI service
- * request sits a small firmware model: a service directory, enter, exit and any
- * function, answering with status words and result bytes that a scenario sets.
- * Every request the product sends is recorded, frames byte for byte, so tests
- * check the wire bytes the library sent.
+ * device request of hwlink.dll with the documented sizes. Behind the GABI, NVRAM
+ * and system data requests sits a firmware: a service directory, enter and exit,
+ * and per family a small model (khwport_models.c) of an NVRAM store, setup items
+ * and passwords, system data items and a device firmware list; a scenario's rules
+ * override any call's status words and result bytes. The SMBIOS table carries OEM
+ * structures; ports remember what was written. Every request the product sends is
+ * recorded, frames byte for byte, so tests check the wire bytes the library sent.
  *
  * Two control requests outside the product's code range (function 0xA00 up,
  * any access) drive it; khwport_sim.h gives their layouts:
@@ -15,6 +17,7 @@
  * Requests are handled one at a time, as the scenarios send them. */
 #include <ddk/wdm.h>
 
+#include "tests/sim/khwport/khwport_models.h"
 #include "tests/sim/khwport/khwport_sim.h"
 
 #define POOL_TAG 0x5357484Bu /* 'KHWS' */
@@ -45,12 +48,14 @@ static const WCHAR linkName[] = L"\\DosDevices\\KHWPORT";
 #define MEMORY_REQUEST_SIZE 12u
 
 /* A small SMBIOS table: firmware information (type 0), an OEM structure of type
- * 0x85 (identifier 2, keys 1 and 7), end of table (type 127). */
+ * 0x85 (identifier 2, keys 1 and 7), one of type 0x90 (identifier 3) with a
+ * string, end of table (type 127). */
 static const UCHAR smbiosTable[] = {
     0x00, 0x12, 0x00, 0x00, 0x01, 0x02, 0x00, 0xF0, 0x03, 0x07, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00,
     'N', 'o', 'r', 'v', 'a', 'n', 'e', 0, '1', '.', '0', '5', 0, 0,
     0x85, 0x08, 0x01, 0x00, 0x02, 0x01, 0x07, 0x00, 0, 0,
-    0x7F, 0x04, 0x02, 0x00, 0, 0};
+    0x90, 0x07, 0x02, 0x00, 0x03, 0x55, 0x66, 'O', 'E', 'M', 0, 0,
+    0x7F, 0x04, 0x03, 0x00, 0, 0};
 
 typedef struct SIM_STATE {
     KHWSIM_CONFIG config;
@@ -59,11 +64,6 @@ typedef struct SIM_STATE {
 } SIM_STATE;
 
 static SIM_STATE *state;
-
-static USHORT get16(const UCHAR *p) { return (USHORT)(p[0] | p[1] << 8); }
-static ULONG get32(const UCHAR *p) { return (ULONG)p[0] | (ULONG)p[1] << 8 | (ULONG)p[2] << 16 | (ULONG)p[3] << 24; }
-static void put16(UCHAR *p, USHORT v) { p[0] = (UCHAR)v; p[1] = (UCHAR)(v >> 8); }
-static void put32(UCHAR *p, ULONG v) { put16(p, (USHORT)v); put16(p + 2, (USHORT)(v >> 16)); }
 
 static void clearLog(void)
 {
@@ -101,50 +101,63 @@ static const KHWSIM_RULE *findRule(USHORT cls, USHORT function, USHORT version)
     return NULL;
 }
 
-/* The firmware's side of one call over its three blocks. Returns the mode of the
- * rule that answered (KHWSIM_REPLY, _FAIL or _SHORT). */
-static ULONG answer(UCHAR *control, ULONG lc, UCHAR *input, ULONG li, UCHAR *output, ULONG lo)
+/* The firmware's side of one call over its blocks (extra: the extended frame's
+ * fourth part). The family models answer first, a matching rule overrides their
+ * words and bytes. Returns the mode of the rule that answered (KHWSIM_REPLY,
+ * _FAIL or _SHORT). */
+static ULONG answer(UCHAR *control, ULONG lc, UCHAR *input, ULONG li, UCHAR *output, ULONG lo, UCHAR *extra,
+                    ULONG le)
 {
-    USHORT cls, function, version = 0;
+    SIM_CALL call;
     const KHWSIM_RULE *rule;
-    USHORT w1 = 1, w2 = 1, w3 = 0, w4 = 0;
     ULONG i;
 
     if (lc < 16)
         return KHWSIM_FAIL;
-    cls = get16(control + 2);
-    function = get16(control + 4);
+    RtlZeroMemory(&call, sizeof call);
+    call.control = control;
+    call.input = input;
+    call.output = output;
+    call.extra = extra;
+    call.lc = lc;
+    call.li = li;
+    call.lo = lo;
+    call.le = le;
+    call.cls = get16(control + 2);
+    call.function = get16(control + 4);
+    call.category = get16(control + 12);
     if (li >= 4)
-        version = get16(input + 2);
-    rule = findRule(cls, function, version);
+        call.version = get16(input + 2);
+    call.word1 = call.word2 = 1;
+    rule = findRule(call.cls, call.function, call.version);
     if (rule && rule->mode == KHWSIM_FAIL)
         return KHWSIM_FAIL;
-    if (rule) {
-        w1 = rule->word1;
-        w2 = rule->word2;
-        w3 = rule->word3;
-        w4 = rule->word4;
-    }
-    put16(control + 6, w1);
-    put16(control + 8, w2);
-    put16(control + 10, w3);
-    put16(control + 14, w4);
-    if (cls == 1 && lo >= 4)
-        put16(output + 2, KHWSIM_DEFAULT_OUTPUT_SIZE);
-    else if (function == 1 && lo >= 8)
+    if (call.cls == 1 && lo >= 4)
+        put16(output + 2, modelOutputSize(call.function));
+    else if (call.function == 1 && lo >= 8)
         put32(output + 4, KHWSIM_SERVICE_HANDLE);
+    if (call.cls != 1)
+        modelAnswer(&call);
     if (rule) {
+        call.word1 = rule->word1;
+        call.word2 = rule->word2;
+        call.word3 = rule->word3;
+        call.word4 = rule->word4;
         for (i = 0; i < rule->dataLength && i < KHWSIM_RULE_DATA && rule->dataOffset + i < lo; ++i)
             output[rule->dataOffset + i] = rule->data[i];
     }
+    put16(control + 6, call.word1);
+    put16(control + 8, call.word2);
+    put16(control + 10, call.word3);
+    put16(control + 14, call.word4);
     return rule ? rule->mode : KHWSIM_REPLY;
 }
 
 /* GabiFrame (6-byte header) or GabiExtendedFrame (10-byte header, extra part). */
-static NTSTATUS frameRequest(UCHAR *frame, ULONG size, BOOLEAN extended, BOOLEAN sdaRead, ULONG_PTR *information)
+static NTSTATUS frameRequest(UCHAR *frame, ULONG size, BOOLEAN extended, ULONG_PTR *information)
 {
     ULONG header = extended ? 10u : 6u;
-    ULONG lc, li, lo, le = 0, mode, i;
+    ULONG lc, li, lo, le = 0, mode;
 
     if (size < header)
         return STATUS_INVALID_PARAMETER;
@@ -155,13 +168,10 @@ static NTSTATUS frameRequest(UCHAR *frame, ULONG size, BOOLEAN extended, BOOLEAN
         le = get32(frame + 6);
     if ((ULONGLONG)header + lc + li + lo + le != size)
         return STATUS_INVALID_PARAMETER;
-    mode = answer(frame + header, lc, frame + header + lc, li, frame + header + lc + li, lo);
+    mode = answer(frame + header, lc, frame + header + lc, li, frame + header + lc + li, lo,
+                  frame + header + lc + li + lo, le);
     if (mode == KHWSIM_FAIL)
         return STATUS_UNSUCCESSFUL;
-    if (sdaRead) {
-        for (i = 0; i < le; ++i)
-            frame[header + lc + li + lo + i] = (UCHAR)(0x40 + i);
-    }
     *information = mode == KHWSIM_SHORT ? size - 1 : size;
     return STATUS_SUCCESS;
 }
@@ -176,6 +186,7 @@ static NTSTATUS configure(const UCHAR *in, ULONG inLen)
         return STATUS_INVALID_PARAMETER;
     }
     clearLog();
+    modelsReset(state->config.devfwCount);
     return STATUS_SUCCESS;
 }
 
@@ -237,8 +248,7 @@ static NTSTATUS NTAPI dispatchControl(PDEVICE_OBJECT device, PIRP irp)
         if (!direct)
             return complete(irp, STATUS_INVALID_PARAMETER, 0);
         record(code, direct, outLen);
-        status = frameRequest(direct, outLen, code == REQ_SDA_READ || code == REQ_SDA_WRITE,
-                              code == REQ_SDA_READ, &information);
+        status = frameRequest(direct, outLen, code == REQ_SDA_READ || code == REQ_SDA_WRITE, &information);
         return complete(irp, status, information);
     }
 
@@ -269,10 +279,10 @@ static NTSTATUS NTAPI dispatchControl(PDEVICE_OBJECT device, PIRP irp)
         record(code, buffer, inLen);
         if (inLen < PORT_REQUEST_SIZE || outLen < PORT_REQUEST_SIZE)
             return complete(irp, STATUS_INVALID_PARAMETER, 0);
-        if (code == REQ_PORT_READ) {
-            value = 0xA5000000u | get32(buffer + 8);
-            put32(buffer + 4, value);
-        }
+        if (code == REQ_PORT_READ)
+            put32(buffer + 4, portRead(get32(buffer + 8)));
+        else
+            portWrite(get32(buffer + 8), get32(buffer + 4));
         return complete(irp, STATUS_SUCCESS, PORT_REQUEST_SIZE);
     case REQ_MEMORY_READ:
         record(code, buffer, inLen);
@@ -323,6 +333,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
     state->config.magic = KHWSIM_MAGIC;
     state->config.presence = 1;
     clearLog();
+    modelsReset(0);
 
     driver->MajorFunction[IRP_MJ_CREATE] = dispatchCreateClose;
     driver->MajorFunction[IRP_MJ_CLOSE] = dispatchCreateClose;

@@ -18,9 +18,9 @@
 #define KHWSIM_FAIL 1u  /* the request fails */
 #define KHWSIM_SHORT 2u /* answered, but one byte short (presence: 2 bytes) */
 
-/* Without a rule: words 1, 1, 0, 0; a directory reply names this output size; an
- * enter returns this service handle at output offset 4. */
-#define KHWSIM_DEFAULT_OUTPUT_SIZE 64u
+/* Without a rule: words 1, 1, 0, 0 unless a family model says otherwise; a
+ * directory reply names the output size of the class (NVRAM 1024, setup 128,
+ * others 64); an enter returns this service handle at output offset 4. */
 #define KHWSIM_SERVICE_HANDLE 0x4B485031u
 
 /* One answer of the firmware, for the first call that matches class, function and
@@ -48,7 +48,9 @@ typedef struct KHWSIM_CONFIG {
     unsigned int ruleCount;
     unsigned char entry[256];  /* the GABI entry reply; byte 8 is its length */
     KHWSIM_RULE rules[KHWSIM_MAX_RULES];
-} KHWSIM_CONFIG; /* 2960 bytes */
+    unsigned int devfwCount;   /* records of the device firmware list */
+    unsigned int reserved[3];
+} KHWSIM_CONFIG; /* 2976 bytes; configuring also empties the family models' stores */
 
 /* The record: u32 count, u32 dropped, then per request u32 code, u32 size of the
  * request (frame or input bytes; the output size where nothing travels in),

@@ -7,6 +7,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "hwlink/hwlink.h"
+
 static DWORD fromEnvironment(const char *name, DWORD fallback)
 {
     char text[32];
@@ -16,17 +18,16 @@ static DWORD fromEnvironment(const char *name, DWORD fallback)
     return strtoul(text, NULL, 0);
 }
 
-__declspec(dllexport) DWORD WINAPI GABI_NVMISC_GetSystemInfo(unsigned char *record, DWORD *status1,
-                                                             DWORD *status2, DWORD *status3)
+__declspec(dllexport) uint32_t HWLINK_STDCALL GABI_NVMISC_GetSystemInfo(NvmiscSystemInfo *info, uint16_t *status1,
+                                                                       uint16_t *status2, uint16_t *status3)
 {
-    static const unsigned char zero[10];
+    static const unsigned char zero[sizeof(NvmiscSystemInfo)];
     DWORD status = fromEnvironment("CW_STUB_STATUS", 0);
-    DWORD id = fromEnvironment("CW_STUB_SYSTEM_ID", 0);
-    if (!record || !status1 || !status2 || !status3 || memcmp(record, zero, sizeof zero) != 0 || *status1 ||
+    if (!info || !status1 || !status2 || !status3 || memcmp(info, zero, sizeof zero) != 0 || *status1 ||
         *status2 || *status3)
-        return 0x10002;
-    memcpy(record, &id, sizeof id);
-    record[4] = 0x5A;
+        return HWLINK_INVALID_ARGUMENT;
+    info->systemId = fromEnvironment("CW_STUB_SYSTEM_ID", 0);
+    info->second = 0x5A;
     *status1 = 1;
     *status2 = 1;
     return status;
