@@ -9,7 +9,11 @@ bool WriteCsvReport(const wchar_t* path, int result, const BatteryList& batterie
     // The line is made before the file is opened: a run holds the report only for
     // its one write, not for the WMI query, so many runs appending at once each get
     // their turn quickly.
-    const std::wstring line = FormatCsvLine(LocalTimeStamp(), result, ReadProductIdentity(), batteries);
+    // The time stamp says when the line was begun, so it is read before the WMI
+    // query, which can take seconds on a cold service.
+    const TimeStamp begun = LocalTimeStamp();
+    const ProductIdentity product = ReadProductIdentity();
+    const std::wstring line = FormatCsvLine(begun, result, product, batteries);
     // Held only for this call: others may read or delete it, never write to it.
     unique_file file = OpenUtf16ForAppend(path, FILE_SHARE_READ | FILE_SHARE_DELETE, kBusyFileWaitMs);
     if (!file) return false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cellwise/ui/ole_callback.h"
+#include "common/ascii_case.h"
 #include "common/companion.h"
 #include "common/unique_handle.h"
 
@@ -49,6 +50,14 @@ void OpenWithShell(HWND owner, const wchar_t* target) {
     ShellExecuteW(owner, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+bool IsWebLink(const std::wstring& text) {
+    for (const wchar_t* scheme : {L"http://", L"https://", L"mailto:"}) {
+        const std::wstring prefix(scheme);
+        if (text.size() > prefix.size() && EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix)) return true;
+    }
+    return false;
+}
+
 LRESULT OnLinkNotify(HWND owner, const ENLINK& link, LinkOpener open) {
     if (link.msg != WM_LBUTTONUP) return 0;
     const LONG start = link.chrg.cpMin;
@@ -58,7 +67,8 @@ LRESULT OnLinkNotify(HWND owner, const ENLINK& link, LinkOpener open) {
     if (start < 0 || end <= start) return 1;
     std::vector<wchar_t> text(static_cast<std::size_t>(end - start) + 1, L'\0');
     TEXTRANGEW range = {{start, end}, text.data()};
-    if (SendMessageW(link.nmhdr.hwndFrom, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)) > 0) {
+    if (SendMessageW(link.nmhdr.hwndFrom, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)) > 0 &&
+        IsWebLink(text.data())) {
         open(owner, text.data());
     }
     return 1;

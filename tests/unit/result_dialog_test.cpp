@@ -94,6 +94,24 @@ TEST(ResultDialogLink, OnlyALeftButtonReleaseOpensTheLinkText) {
     }
 }
 
+TEST(ResultDialogLink, OnlyWebAndMailAddressesGoToTheShell) {
+    const struct {
+        const wchar_t* text;
+        bool opened;
+    } rows[] = {
+        {L"http://www.norvane.example/", true},
+        {L"HTTPS://www.norvane.example/battery", true},
+        {L"mailto:service@norvane.example", true},
+        {L"http://", false},
+        {L"C:\\Windows\\System32\\cmd.exe", false},
+        {L"\\\\host\\share\\setup.exe", false},
+        {L"file:///C:/Windows/notepad.exe", false},
+        {L" http://www.norvane.example/", false},
+        {L"", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.opened, cw::IsWebLink(row.text)) << test_support::Narrow(row.text);
+}
+
 TEST(ResultDialogRichText, StreamInHandsOutTheResourceInRequestedPieces) {
     const BYTE data[] = {'{', '\\', 'r', 't', 'f', '1', ' ', 'x', '}', '\n'};
     cw::RtfStreamCursor cursor = {data, sizeof(data)};
