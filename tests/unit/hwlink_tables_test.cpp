@@ -97,6 +97,21 @@ TEST(HwlinkTables, StructuresAreSearchedInTheFirstTBytesOfATableReadWithTenBytes
     EXPECT_EQ(device.opens, device.closes);
 }
 
+TEST(HwlinkTables, OnlyTheBytesTheDriverReturnedAreSearched) {
+    FakeDevice device;
+    device.smbiosEntry[0x16] = 20;  // T, but fewer bytes come
+    std::uint32_t length = 0xEEEE;
+    // A structure cut off inside its strings is not ended by the block's padding...
+    device.smbiosTable = Block(kBios.begin(), kBios.end() - 2);
+    EXPECT_EQ(GetSMBIOSStruct(0, nullptr, 0, &length), 0x1000Au);
+    // ...nor does the padding read as a structure of type 0.
+    device.smbiosTable = kOem3;
+    EXPECT_EQ(GetSMBIOSStruct(0, nullptr, 0, &length), 0x1000Au);
+    EXPECT_EQ(length, 0xEEEEu);
+    EXPECT_EQ(GetOEMStruct(3, 0, 0, nullptr, 0, &length), 0u);
+    EXPECT_EQ(length, 9u);
+}
+
 TEST(HwlinkTables, TheWholeTableAndTheFixedRecords) {
     FakeDevice device;
     device.smbiosTable = kTable;
