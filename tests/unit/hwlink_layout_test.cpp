@@ -146,6 +146,8 @@ TEST(HwlinkSmbiosSearch, FindsTheFirstMatchWithItsStringsAndBothZeros) {
         {"OEM 2, key 2 differs", kTable, Oem(2, 1, 8), false, 0, 0},
         {"OEM 3 ignores the keys", kTable, Oem(3, 9, 9), true, 29, 9},
         {"byte 4 of a type below 0x80 is no OEM identifier", kTable, Oem(1), false, 0, 0},
+        {"identifier and keys past a short structure are not its own",
+         hwtest::Cat({Block{0x85, 0x02, 0, 0}, Block{0x02, 0x04, 0, 0, 0, 0}}), Oem(2, 4, 0), false, 0, 0},
         {"unterminated strings end the walk", hwtest::Cat({kBios, Block{0x01, 0x04, 0, 0, 'a', 0}}), ByType(1),
          false, 0, 0},
         {"formatted length past the end", Block{0x00, 0xF0, 0, 0, 0, 0}, ByType(0), false, 0, 0},
