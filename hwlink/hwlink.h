@@ -179,8 +179,10 @@ HWLINK_EXPORT(uint32_t, HWLINK_STDCALL, GABI_NVMISC_SetBspfCommand,
               (const void* data, uint32_t length, uint16_t* status1, uint16_t* status2))
 
 /* NVRAM services (GABI class 7). names: count UTF-16 names; guids: count x 16 bytes.
- * A get returns one block holding the entries and their names and data; release it
- * with GABI_NVRAMAPI_FreeMemory. */
+ * A get returns one block holding the entries and their names and data (and _V2 a
+ * header record block); release each with GABI_NVRAMAPI_FreeMemory. The blocks are
+ * handed over on success and also with 0x2F000 (the exit failed after the items
+ * were read): release them then too. */
 HWLINK_EXPORT(uint32_t, HWLINK_STDCALL, GABI_NVRAMAPI_GetNvramData,
               (uint32_t credentialKind, const void* credential, uint32_t credentialLength, uint32_t firstWord,
                const uint16_t* const* names, const uint8_t* guids, uint32_t nameCount, uint16_t* headerWord,

@@ -82,10 +82,19 @@ bool ReadFileVersion(const char* file, FileVersion& version) {
     return true;
 }
 
-// The installed driver file, where the service's binary path names it.
-bool ReadInstalledVersion(const char* destination, FileVersion& version) {
+// The driver files are found, read, copied and deleted in one view, the native
+// one, each operation with redirection off only while it runs: the service's
+// binary path names the installed file in that view, and the candidate found in
+// a redirected current directory (System32 of a 32-bit process) must be the file
+// that is then compared and copied.
+DWORD FindDriverSource(char (&source)[kSourceChars]) {
     NativeFileSystemView native;
-    return ReadFileVersion(destination, version);
+    return SearchPathA(".\\", kDriverFileName, nullptr, kSourceChars, source, nullptr);
+}
+
+bool ReadDriverVersion(const char* file, FileVersion& version) {
+    NativeFileSystemView native;
+    return ReadFileVersion(file, version);
 }
 
 bool CopyDriverFile(const char* source, const char* destination) {
@@ -109,7 +118,7 @@ void Report(const char* format, DWORD error) {
 // start and the message boxes.
 Status Install(const DriverPath& destination, DWORD startType, bool test) {
     char source[kSourceChars] = {};
-    const DWORD found = SearchPathA(".\\", kDriverFileName, nullptr, kSourceChars, source, nullptr);
+    const DWORD found = FindDriverSource(source);
     if (found == 0 || found >= kSourceChars) return status::kDriverFileMissing;
 
     cw::unique_service manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -122,7 +131,7 @@ Status Install(const DriverPath& destination, DWORD startType, bool test) {
 
     if (exists) {
         FileVersion installed, candidate;
-        if (!ReadFileVersion(source, candidate) || !ReadInstalledVersion(destination.text, installed))
+        if (!ReadDriverVersion(source, candidate) || !ReadDriverVersion(destination.text, installed))
             return status::kVersionUnreadable;
         return CompareDriverVersions(installed, candidate);
     }

@@ -43,7 +43,8 @@ constexpr bool StopErrorMeansNotActive(std::uint32_t error) { return error == 10
 // has them, WoW64's file-system redirection turned off. The service control
 // manager reads the driver's binary path in that view; a 32-bit process that
 // copies, reads or deletes the driver file at that path must use it too, or its
-// file operations land in the 32-bit system folder. Outside WoW64 it does nothing.
+// file operations land in the 32-bit system folder. The candidate file is looked
+// up and read in the same view it is copied in. Outside WoW64 it does nothing.
 // Keep it around exactly those file operations: everything the thread loads while
 // it lives comes from the native folders as well.
 class NativeFileSystemView {

@@ -45,7 +45,11 @@ CallOutcome ServiceCall::Send(Step step, bool freshOutput) {
     const std::uint16_t version = function ? r.version : step == Step::kEnter ? r.EnterVersion() : gabi::kVersion1;
     const std::uint32_t handle = step == Step::kEnter ? 0 : handle_;
     gabi::WriteInputHeader(input, version, handle);
-    if (step == Step::kEnter) r.WriteEnterArguments(input);
+    CallOutcome outcome;
+    if (step == Step::kEnter && !r.WriteEnterArguments(input)) {
+        outcome.status = status::kRequestTooLarge;
+        return outcome;
+    }
     if (function) r.WriteArguments(input);
     if (step == Step::kExit) r.WriteExitArguments(input);
     if (freshOutput)
@@ -54,7 +58,6 @@ CallOutcome ServiceCall::Send(Step step, bool freshOutput) {
         output.Put16(gabi::kOutputLength, static_cast<std::uint16_t>(output.size()));
     r.SetUpOutput(step, output, handle);
 
-    CallOutcome outcome;
     std::uint32_t code = r.code;
     ExtraPart extra;
     outcome.status = r.Extended(step, code, extra) ? CallFirmware(code, control, input, output, &extra)
@@ -93,6 +96,7 @@ Status RunServiceCall(ServiceRequest& request, const StatusOutputs& outputs) {
     if ((s = request.CheckBlocks(functionSize)) != status::kOk) return s;
 
     CallOutcome outcome = request.Enter(call);
+    if (outcome.Unsent()) return outcome.status;  // nothing reached the firmware, so no exit either
     if (!request.Accepts(Step::kEnter, outcome)) {
         outputs.Store(outcome.words);
         return request.Failure(Step::kEnter, outcome);

@@ -55,6 +55,9 @@ struct CallOutcome {
     bool Travelled() const { return status == status::kOk; }
     // The sequence's rule: travelled, and status words 1 and 2 both 1.
     bool Succeeded() const { return Travelled() && words.Succeeded(); }
+    // The call was not sent: its arguments do not fit its block (no device request
+    // reports this status).
+    bool Unsent() const { return status == status::kRequestTooLarge; }
     // A failure as a status of its own: the request's, or kFirmwareBase when only
     // the status words refused.
     Status OwnStatus() const { return Travelled() ? status::kFirmwareBase : status; }
@@ -88,8 +91,10 @@ public:
     virtual Status CheckBlocks(std::size_t /*outputSize*/) const { return status::kOk; }
     // Parameter version of the enter call.
     virtual std::uint16_t EnterVersion() const { return gabi::kVersion1; }
-    // Arguments from input offset 8 of the enter call (a credential, say).
-    virtual void WriteEnterArguments(Bytes /*input*/) const {}
+    // Arguments from input offset 8 of the enter call (a credential, say). False
+    // when they do not fit the input block: that enter is not sent, and the run
+    // ends with kRequestTooLarge.
+    virtual bool WriteEnterArguments(Bytes /*input*/) const { return true; }
     // Arguments from input offset 8 of the function call.
     virtual void WriteArguments(Bytes /*input*/) const {}
     // Fields from input offset 8 that the exit writes itself.

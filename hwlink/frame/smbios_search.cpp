@@ -30,13 +30,15 @@ bool ByteIs(Bytes table, std::size_t at, std::uint8_t expected) {
     return table.Get8(at, v) && v == expected;
 }
 
-bool Matches(Bytes table, std::size_t p, const StructureKey& key) {
+// Over the structure's own bytes only: in a structure shorter than 5 or 7 bytes,
+// offset 4 or 6 lies in the next one and is no identifier or key of its own.
+bool Matches(Bytes structure, const StructureKey& key) {
     std::uint8_t type = 0;
-    table.Get8(p, type);
+    structure.Get8(0, type);
     if (!key.oem) return type == key.type;
-    if (type < kFirstOemType || !ByteIs(table, p + kOemIdentifierAt, key.identifier)) return false;
+    if (type < kFirstOemType || !ByteIs(structure, kOemIdentifierAt, key.identifier)) return false;
     return key.identifier != kKeyedIdentifier ||
-           (ByteIs(table, p + kOemKey1At, key.key1) && ByteIs(table, p + kOemKey2At, key.key2));
+           (ByteIs(structure, kOemKey1At, key.key1) && ByteIs(structure, kOemKey2At, key.key2));
 }
 
 }  // namespace
@@ -48,7 +50,7 @@ bool FindStructure(Bytes table, const StructureKey& key, Found& found) {
         if (!table.Get8(p + kFormattedLengthAt, formatted)) return false;
         std::size_t end = 0;
         if (!FindDoubleZero(table, p + formatted, end)) return false;
-        if (Matches(table, p, key)) {
+        if (Matches(table.Sub(p, end - p + 1), key)) {
             found.start = p;
             found.length = end - p + 1;
             return true;

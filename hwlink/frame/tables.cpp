@@ -42,7 +42,9 @@ Status CopyFixedReply(std::uint32_t code, std::uint32_t size, void* buffer, std:
 }
 
 // GetSMBIOSStruct and GetOEMStruct: the table into a block of T + 10 bytes, the
-// channel closed, then the first T bytes searched.
+// channel closed, then the first T bytes searched, or fewer when the driver
+// returned fewer: the block's zero padding would end a cut-off structure or read
+// as a structure of type 0.
 Status CopyStructure(const smbios::StructureKey& key, void* buffer, std::uint32_t length, std::uint32_t* returned) {
     GlobalBlock table;
     std::uint16_t tableLength = 0;
@@ -52,12 +54,13 @@ Status CopyStructure(const smbios::StructureKey& key, void* buffer, std::uint32_
     if ((s = ReadTableLength(channel, tableLength)) != status::kOk) return channel.Finish(s);
     const std::uint32_t size = tableLength + kSearchSlack;
     if ((s = table.Allocate(size)) != status::kOk) return channel.Finish(s);
-    std::uint32_t count = 0;  // the search looks at the first T bytes whatever came
+    std::uint32_t count = 0;
     s = channel.Control(ioctl::kReadSmbiosTable, nullptr, 0, table.bytes().data(), size, count);
     if ((s = channel.Finish(s)) != status::kOk) return s;
 
+    const std::uint32_t searched = count < tableLength ? count : tableLength;
     smbios::Found found;
-    if (!smbios::FindStructure(table.bytes().Sub(0, tableLength), key, found)) return status::kStructNotFound;
+    if (!smbios::FindStructure(table.bytes().Sub(0, searched), key, found)) return status::kStructNotFound;
     const auto structureLength = static_cast<std::uint32_t>(found.length);
     if (returned) *returned = structureLength;
     if (!buffer) return status::kOk;  // the size query

@@ -51,12 +51,10 @@ public:
         minimumOutput = nvram::kPayloadAt;
     }
     Status CheckBlocks(std::size_t) const override {
-        return nvram::kPayloadAt + 4 + std::size_t{credential_.length} <= inputSize ? status::kOk
-                                                                                    : status::kRequestTooLarge;
+        return nvram::CredentialFits(inputSize, credential_.length) ? status::kOk : status::kRequestTooLarge;
     }
-    void WriteEnterArguments(Bytes input) const override {
-        nvram::WriteCredential(input, credential_.kind, credential_.bytes,
-                               static_cast<std::uint16_t>(credential_.length));
+    bool WriteEnterArguments(Bytes input) const override {
+        return nvram::WriteCredential(input, credential_.kind, credential_.bytes, credential_.length);
     }
     // The exit carries no payload.
     void WriteExitArguments(Bytes input) const override {

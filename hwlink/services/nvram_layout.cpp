@@ -92,10 +92,16 @@ bool WriteNameList(Bytes input, std::uint16_t firstWord, const Names& names) {
     return end && Put64(input, kLengthAt, length) && payload.Put16(0, firstWord) && payload.Put16(end, 0);
 }
 
-bool WriteCredential(Bytes input, std::uint16_t kind, const std::uint8_t* bytes, std::uint16_t length) {
-    const std::size_t size = 4u + length;
-    if (!input.Fits(kPayloadAt, size)) return false;
-    return Put64(input, kLengthAt, size) && input.Put16(kPayloadAt, kind) && input.Put16(kPayloadAt + 2, length) &&
+bool CredentialFits(std::size_t inputSize, std::uint32_t length) {
+    constexpr std::size_t kCredentialAt = kPayloadAt + 4;
+    return inputSize >= kCredentialAt && length <= inputSize - kCredentialAt;
+}
+
+bool WriteCredential(Bytes input, std::uint16_t kind, const std::uint8_t* bytes, std::uint32_t length) {
+    // A block is at most 0xFFFF bytes, so a length that fits one fits its 16-bit field.
+    if (input.size() > kMaxBlock || !CredentialFits(input.size(), length)) return false;
+    return Put64(input, kLengthAt, 4u + length) && input.Put16(kPayloadAt, kind) &&
+           input.Put16(kPayloadAt + 2, static_cast<std::uint16_t>(length)) &&
            input.Write(kPayloadAt + 4, bytes, length);
 }
 

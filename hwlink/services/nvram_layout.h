@@ -39,9 +39,14 @@ bool NamesSize(const Names& names, std::uint64_t& size);
 // input offset 8. False when it does not fit `input`.
 bool WriteNameList(Bytes input, std::uint16_t firstWord, const Names& names);
 
-// Enter payload: u16 kind, u16 length n, n bytes; payload length n + 4. False
-// when it does not fit `input`.
-bool WriteCredential(Bytes input, std::uint16_t kind, const std::uint8_t* bytes, std::uint16_t length);
+// Whether a credential of `length` bytes fits an input block of `inputSize`
+// bytes behind the payload length and its own kind and length words. Compared
+// without adding to `length`, which comes from the caller whole.
+bool CredentialFits(std::size_t inputSize, std::uint32_t length);
+
+// Enter payload: u16 kind, u16 length n, n bytes; payload length n + 4. False,
+// writing nothing, when it does not fit `input`.
+bool WriteCredential(Bytes input, std::uint16_t kind, const std::uint8_t* bytes, std::uint32_t length);
 
 // A set request: the header record's layout (version 1: type 1, 32 bytes;
 // version 2: type 2, 44 + 4k) and the entries.

@@ -82,16 +82,12 @@ public:
         return credential_.text.length <= kMaxCredential && DataFits() ? status::kOk : status::kRequestTooLarge;
     }
     std::uint16_t EnterVersion() const override { return enterVersion_; }
-    void WriteEnterArguments(Bytes input) const override {
-        input.Put16(kArgs, credential_.kind);
-        if (enterVersion_ == gabi::kVersion1) {
-            input.Put16(kArgs + 2, enterLength_);
-            input.Write(kArgs + 4, credential_.text.bytes, enterLength_);
-        } else {
-            input.Put8(kArgs + 2, enterMode_);
-            input.Put16(kArgs + 3, enterLength_);
-            input.Write(kArgs + 5, credential_.text.bytes, enterLength_);
-        }
+    bool WriteEnterArguments(Bytes input) const override {
+        if (enterVersion_ == gabi::kVersion1)
+            return input.Put16(kArgs, credential_.kind) && input.Put16(kArgs + 2, enterLength_) &&
+                   input.Write(kArgs + 4, credential_.text.bytes, enterLength_);
+        return input.Put16(kArgs, credential_.kind) && input.Put8(kArgs + 2, enterMode_) &&
+               input.Put16(kArgs + 3, enterLength_) && input.Write(kArgs + 5, credential_.text.bytes, enterLength_);
     }
 
     // Version 1 first in mode 1, then version 2; a version 2 enter that succeeds

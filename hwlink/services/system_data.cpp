@@ -40,12 +40,11 @@ public:
         freshInput = reporting == Reporting::kWordTwo;
     }
 
-    bool Accepts(Step step, const CallOutcome& outcome) const override {
+    bool Accepts(Step /*step*/, const CallOutcome& outcome) const override {
         if (reporting_ != Reporting::kWordTwo) return outcome.Succeeded();
-        if (!outcome.Travelled()) return false;
-        // The older read and write look only at whether the request travelled.
-        if (step == Step::kFunction && function != kInformation) return true;
-        return outcome.words.word2 == gabi::kWordOk;
+        // Word 2 judges every call, the read and write too: a refused write was not
+        // written, and a refused read brought no data.
+        return outcome.Travelled() && outcome.words.word2 == gabi::kWordOk;
     }
     Status Failure(Step step, const CallOutcome& outcome) const override {
         switch (reporting_) {

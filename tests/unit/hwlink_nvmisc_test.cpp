@@ -266,7 +266,7 @@ public:
         sessionCategory = 1;
         outputWord = 1;
     }
-    void WriteEnterArguments(hwlink::Bytes input) const override { input.Put16(8, 0xE1); }
+    bool WriteEnterArguments(hwlink::Bytes input) const override { return input.Put16(8, 0xE1); }
     void WriteArguments(hwlink::Bytes input) const override { input.Put32(12, 0xF00D); }
 };
 
@@ -305,13 +305,25 @@ public:
     }
 };
 
+class UnfitEnterRequest final : public hwlink::ServiceRequest {
+public:
+    UnfitEnterRequest() { serviceClass = 7; }
+    bool WriteEnterArguments(hwlink::Bytes) const override { return false; }
+};
+
 }  // namespace
 
-TEST(HwlinkServiceCall, AnInputBlockPastItsLengthWordIsRefusedAfterTheDirectory) {
+TEST(HwlinkServiceCall, WhatDoesNotFitItsBlockIsRefusedAfterTheDirectoryAndNeverSent) {
     FakeDevice device;
     OversizeRequest request;
     SetLastError(0);
     EXPECT_EQ(hwlink::RunServiceCall(request, hwlink::StatusOutputs()), 0x10019u);
     EXPECT_EQ(GetLastError(), 14u);  // ERROR_OUTOFMEMORY
+    EXPECT_EQ(device.Functions(), (std::vector<std::uint16_t>{0}));
+
+    // Enter arguments that do not fit: no enter, and so no exit.
+    UnfitEnterRequest unfit;
+    device.calls.clear();
+    EXPECT_EQ(hwlink::RunServiceCall(unfit, hwlink::StatusOutputs()), 0x10019u);
     EXPECT_EQ(device.Functions(), (std::vector<std::uint16_t>{0}));
 }

@@ -158,15 +158,22 @@ TEST_F(HwlinkSystemData, TheOlderFormsJudgeByWordTwoAndReportItOrTheCallsOwnStat
     const Block& exitInput = device.calls.back().input;
     EXPECT_EQ(Block(exitInput.begin() + 8, exitInput.begin() + 16), Block(8, 0));  // set up afresh
 
-    // The read's own status words are not looked at; zeros go out, the data comes back.
+    // The read and the write are judged by word 2 too; zeros go out, the data comes back.
     device.On(kSda, 2) = {};
-    device.On(kSda, 4) = {9, 9};
+    device.On(kSda, 4) = {9, 1};
     device.On(kSda, 4).extra = {0xD0, 0xD1};
     Block buffer{0x55, 0x55};
     ASSERT_EQ(GABI_SDA_ReadSystemData(1, 2, buffer.data(), 2), 0u);
     EXPECT_EQ(buffer, (Block{0xD0, 0xD1}));
     EXPECT_EQ(device.calls[device.calls.size() - 2].extra, Block(2, 0));
     EXPECT_EQ(GABI_SDA_ReadSystemData(1, 2, buffer.data(), 0), 0x10002u);
+    device.On(kSda, 4).word2 = 9;
+    device.calls.clear();
+    EXPECT_EQ(GABI_SDA_ReadSystemData(1, 2, buffer.data(), 2), 0x20009u);
+    EXPECT_EQ(device.Functions(), (std::vector<std::uint16_t>{0, 1, 4, 2}));  // the exit still goes out
+    device.On(kSda, 5) = {1, 6};
+    EXPECT_EQ(GABI_SDA_WriteSystemData(1, 2, buffer.data(), 2), 0x20006u);
+    device.On(kSda, 5) = {};
 
     device.On(kSda, 1) = {1, 5};
     EXPECT_EQ(GABI_SDA_ReadSystemData(1, 2, buffer.data(), 2), 0x20005u);

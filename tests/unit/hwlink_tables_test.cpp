@@ -1,75 +1,14 @@
-// hwlink's firmware tables, ports and memory: the SMBIOS structure search on raw
-// tables, and the table, port and memory exports against the fake device.
+// hwlink's firmware tables, ports and memory: the table, port and memory exports
+// against the fake device.
 #include <gtest/gtest.h>
 
-#include "hwlink/frame/smbios_search.h"
 #include "tests/unit/hwlink_fake_device.h"
+#include "tests/unit/hwlink_smbios_sample.h"
 
 using hwtest::Block;
 using hwtest::FakeDevice;
 using hwtest::Get32;
-namespace smbios = hwlink::smbios;
-
-namespace {
-
-// Type 0 with two strings, an OEM type 0x85 (identifier 2, keys 1 and 7), a
-// second type 0, an OEM type 0x90 (identifier 3), end of table.
-const Block kBios{0x00, 0x06, 0x00, 0x00, 0x01, 0x02, 'N', 'v', 0, '1', 0, 0};
-const Block kOem2{0x85, 0x08, 0x01, 0x00, 0x02, 0x01, 0x07, 0x00, 0, 0};
-const Block kBios2{0x00, 0x04, 0x02, 0x00, 'x', 0, 0};
-const Block kOem3{0x90, 0x07, 0x03, 0x00, 0x03, 0x55, 0x66, 0, 0};
-const Block kEnd{0x7F, 0x04, 0x04, 0x00, 0, 0};
-const Block kTable = hwtest::Cat({kBios, kOem2, kBios2, kOem3, kEnd});
-
-smbios::StructureKey ByType(std::uint8_t type) {
-    smbios::StructureKey key;
-    key.type = type;
-    return key;
-}
-smbios::StructureKey Oem(std::uint8_t id, std::uint8_t key1 = 0, std::uint8_t key2 = 0) {
-    smbios::StructureKey key;
-    key.oem = true;
-    key.identifier = id;
-    key.key1 = key1;
-    key.key2 = key2;
-    return key;
-}
-
-}  // namespace
-
-TEST(HwlinkSmbiosSearch, FindsTheFirstMatchWithItsStringsAndBothZeros) {
-    struct Case {
-        const char* what;
-        Block table;
-        smbios::StructureKey key;
-        bool found;
-        std::size_t start, length;
-    };
-    const Case cases[] = {
-        {"type 0 first", kTable, ByType(0), true, 0, 12},
-        {"first of two occurrences", kTable, ByType(0), true, 0, 12},
-        {"a later type", kTable, ByType(0x7F), true, 38, 6},
-        {"absent type", kTable, ByType(4), false, 0, 0},
-        {"OEM 2 with both keys", kTable, Oem(2, 1, 7), true, 12, 10},
-        {"OEM 2, key 2 differs", kTable, Oem(2, 1, 8), false, 0, 0},
-        {"OEM 3 ignores the keys", kTable, Oem(3, 9, 9), true, 29, 9},
-        {"byte 4 of a type below 0x80 is no OEM identifier", kTable, Oem(1), false, 0, 0},
-        {"unterminated strings end the walk", hwtest::Cat({kBios, Block{0x01, 0x04, 0, 0, 'a', 0}}), ByType(1),
-         false, 0, 0},
-        {"formatted length past the end", Block{0x00, 0xF0, 0, 0, 0, 0}, ByType(0), false, 0, 0},
-        {"empty table", Block{}, ByType(0), false, 0, 0},
-        {"one byte", Block{0x00}, ByType(0), false, 0, 0},
-    };
-    for (const Case& c : cases) {
-        Block table = c.table;
-        smbios::Found found;
-        EXPECT_EQ(smbios::FindStructure(hwlink::Bytes(table.data(), table.size()), c.key, found), c.found) << c.what;
-        if (c.found) {
-            EXPECT_EQ(found.start, c.start) << c.what;
-            EXPECT_EQ(found.length, c.length) << c.what;
-        }
-    }
-}
+using namespace hwtest::sample;
 
 TEST(HwlinkTables, StructuresAreSearchedInTheFirstTBytesOfATableReadWithTenBytesToSpare) {
     FakeDevice device;
@@ -95,6 +34,21 @@ TEST(HwlinkTables, StructuresAreSearchedInTheFirstTBytesOfATableReadWithTenBytes
     device.entryReplySize = 30;
     EXPECT_EQ(GetSMBIOSStruct(0, buffer.data(), 16, &length), 0x10006u);
     EXPECT_EQ(device.opens, device.closes);
+}
+
+TEST(HwlinkTables, OnlyTheBytesTheDriverReturnedAreSearched) {
+    FakeDevice device;
+    device.smbiosEntry[0x16] = 20;  // T, but fewer bytes come
+    std::uint32_t length = 0xEEEE;
+    // A structure cut off inside its strings is not ended by the block's padding...
+    device.smbiosTable = Block(kBios.begin(), kBios.end() - 2);
+    EXPECT_EQ(GetSMBIOSStruct(0, nullptr, 0, &length), 0x1000Au);
+    // ...nor does the padding read as a structure of type 0.
+    device.smbiosTable = kOem3;
+    EXPECT_EQ(GetSMBIOSStruct(0, nullptr, 0, &length), 0x1000Au);
+    EXPECT_EQ(length, 0xEEEEu);
+    EXPECT_EQ(GetOEMStruct(3, 0, 0, nullptr, 0, &length), 0u);
+    EXPECT_EQ(length, 9u);
 }
 
 TEST(HwlinkTables, TheWholeTableAndTheFixedRecords) {

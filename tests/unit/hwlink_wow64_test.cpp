@@ -7,6 +7,7 @@
 #include <string>
 
 #include "hwlink/frame/driver_service.h"
+#include "hwlink/hwlink.h"
 
 namespace {
 
@@ -42,6 +43,32 @@ TEST(HwlinkNativeView, ShowsTheNativeSystemFolderOnlyWhileItLives) {
     }
     EXPECT_EQ(GetLastError(), 1234u);  // an operation's error outlives the view
     EXPECT_EQ(SystemKernelMachine(), own);
+}
+
+// An installer whose current directory is the system folder (an elevated
+// console's) finds the driver file in the view it copies it in: a file only in
+// the native folder is found, so the copy is what fails, into a folder that does
+// not exist. The prefix has no KHWPORT service.
+TEST(HwlinkNativeView, TheDriverFileIsFoundInTheViewItIsCopiedIn) {
+    char system[MAX_PATH] = {}, previous[MAX_PATH] = {};
+    const UINT n = GetSystemDirectoryA(system, MAX_PATH);
+    ASSERT_TRUE(n > 0 && n < MAX_PATH - 16);
+    ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, previous), 0u);
+    const std::string file = std::string(system) + "\\KHWPORT.SYS";
+    {
+        hwlink::NativeFileSystemView native;
+        HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        CloseHandle(h);
+    }
+    ASSERT_TRUE(SetCurrentDirectoryA(system));
+    const std::uint32_t result = KernelDrv_Install_Test("C:\\no such folder", 3);
+    SetCurrentDirectoryA(previous);
+    {
+        hwlink::NativeFileSystemView native;
+        DeleteFileA(file.c_str());
+    }
+    EXPECT_EQ(result, 0x10011u);
 }
 
 }  // namespace
