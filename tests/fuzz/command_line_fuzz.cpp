@@ -19,9 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const wchar_t* name : {cw::option::kSilent, cw::option::kNoVerifySignature, cw::option::kLog,
                                     cw::option::kLogCsv, cw::option::kViewTarget, cw::option::kLangId,
                                     cw::option::kFetchrunDebug}) {
-            const cw::OptionSpec* spec = cellwise.Find(name);
-            fuzz::Check(spec != nullptr, "every option is known");
-            if (spec->present) taken += spec->kind == cw::OptionKind::Value ? 2 : 1;
+            const cw::OptionSpec* entry = cellwise.Find(name);
+            fuzz::Check(entry != nullptr, "every option is known");
+            if (entry->present) taken += entry->kind == cw::OptionKind::Value ? 2 : 1;
         }
         fuzz::Check(taken == args.size(), "nothing left over, nothing counted twice");
     }
