@@ -5,8 +5,11 @@ hwlink.dll (from the side's CW_SHIP_DIR) is driven by the scenario tool hwcall.e
 one JSON object per step. Behind it the simulated driver KHWPORT.SYS, installed
 with the library's own KernelDrv_Install from the current directory as a user
 would, answers from a firmware model that each scenario configures and records
-every request the library sends. The embedded-controller library ecsim.dll is
-configured through the environment of the program that loads it.
+every request the library sends. A scenario describes that firmware by the field
+names of tests/sim/khwport/khwport_sim.h, and hwcall.exe lays the description out
+as that header does: nothing here knows the configuration's bytes. The
+embedded-controller library ecsim.dll is configured through the environment of
+the program that loads it.
 
 Wine's output goes to files, never to a pipe. The side's folders and prefix come
 from winerun.
@@ -78,14 +81,10 @@ DEMAND_START = 3
 UNSET32 = 0xEEEEEEEE
 UNSET16 = 0xEEEE
 
-# The simulated driver's answers (tests/sim/khwport/khwport_sim.h).
-REPLY, FAIL, SHORT = 0, 1, 2
-DEFAULT_OUTPUT_SIZE = 64  # the directory's size for classes without their own
+# How the simulated driver answers a call (modes of tests/sim/khwport/khwport_sim.h),
+# and the service handle its enter returns.
+REPLY, FAIL, SHORT = "reply", "fail", "short"
 SERVICE_HANDLE = 0x4B485031
-MAX_RULES = 32
-RULE_DATA = 64
-CONFIG_MAGIC = 0x5357484B
-CONFIG_SIZE = 2976
 
 NVMISC = 0x8001
 
@@ -102,29 +101,32 @@ class Rule:
     service_class: int
     function: int
     version: int = 0
-    mode: int = REPLY
+    mode: str = REPLY
     words: Tuple[int, ...] = (1, 1, 0, 0)
     data: bytes = b""
     at: int = 8
 
-    def pack(self) -> bytes:
-        if len(self.data) > RULE_DATA:
-            raise ValueError("rule data longer than %d bytes" % RULE_DATA)
+    def describe(self) -> str:
         words = (tuple(self.words) + (0, 0, 0, 0))[:4]
-        return struct.pack("<10H", self.service_class, self.function, self.version, self.mode, *words, self.at,
-                           len(self.data)) + self.data.ljust(RULE_DATA, b"\0")
+        fields = ["rule", "serviceClass=0x%X" % self.service_class, "function=0x%X" % self.function,
+                  "version=%d" % self.version, "mode=" + self.mode]
+        fields += ["word%d=0x%X" % (i + 1, w) for i, w in enumerate(words)]
+        fields.append("dataOffset=%d" % self.at)
+        if self.data:
+            fields.append("data=" + self.data.hex())
+        return " ".join(fields)
 
 
 @dataclass
 class Firmware:
     presence: int = 1
-    presence_mode: int = REPLY
+    presence_mode: str = REPLY
     entry: bytes = b""
     rules: List[Rule] = field(default_factory=list)
     devfw_count: int = 0  # records in the device firmware list
 
     def on(self, service_class: int, function: int, *words: int, data: bytes = b"", version: int = 0,
-           mode: int = REPLY) -> "Firmware":
+           mode: str = REPLY) -> "Firmware":
         self.rules.append(Rule(service_class, function, version, mode, words or (1, 1), data))
         return self
 
@@ -132,15 +134,13 @@ class Firmware:
         self.rules.append(Rule(1, service_class, words=words or (1, 1), data=struct.pack("<H", size), at=2))
         return self
 
-    def pack(self) -> bytes:
-        if len(self.rules) > MAX_RULES:
-            raise ValueError("more than %d rules" % MAX_RULES)
-        blob = struct.pack("<4I", CONFIG_MAGIC, self.presence, self.presence_mode, len(self.rules))
-        blob += self.entry.ljust(256, b"\0")[:256]
-        blob += b"".join(r.pack() for r in self.rules).ljust(MAX_RULES * 84, b"\0")
-        blob += struct.pack("<4I", self.devfw_count, 0, 0, 0)
-        assert len(blob) == CONFIG_SIZE
-        return blob
+    def describe(self) -> str:
+        """The description hwcall.exe turns into the driver's configuration."""
+        fields = ["presence=0x%X" % self.presence, "presenceMode=" + self.presence_mode,
+                  "devfwCount=%d" % self.devfw_count]
+        if self.entry:
+            fields.append("entry=" + self.entry.hex())
+        return " ".join(fields + [r.describe() for r in self.rules])
 
 
 # --------------------------------------------------------------------------
@@ -251,7 +251,7 @@ def call(name: str, *args) -> str:
 
 
 def configure(firmware: Firmware) -> str:
-    return "config=" + firmware.pack().hex()
+    return "config=" + firmware.describe()
 
 
 LOG = "log"
@@ -308,6 +308,8 @@ class Bench:
             raise AssertionError("%d steps gave %d results (stderr: %s)" % (
                 len(steps), len(parsed), err.read_text(errors="replace")))
         for step, result in zip(steps, parsed):
+            if result.get("step") == "config" and not result.get("ok"):
+                raise AssertionError("configuring the firmware failed: %s" % result)
             if result.get("step") == "call" and result.get("bound") is False:
                 raise AssertionError("%s is not exported" % result["name"])
             if result.get("balanced") is False:

@@ -5,7 +5,8 @@
 //   hwcall <hwlink.dll> <results file> <step>...
 //
 // Steps:
-//   config=<hex>            send a KHWSIM_CONFIG to the driver (clears its record)
+//   config=<description>    configure the driver's firmware (clears its record);
+//                           see DescribeConfig for the description
 //   log                     the driver's record of the product's requests
 //   cd=<dir>                change the current directory
 //   exists=<path>           whether a file exists
@@ -25,6 +26,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +48,9 @@ constexpr std::uint32_t kUnset32 = 0xEEEEEEEE;
 constexpr std::uint16_t kUnset16 = 0xEEEE;
 constexpr std::uint8_t kUnsetByte = 0xCC;
 
-static_assert(sizeof(KHWSIM_RULE) == 84 && sizeof(KHWSIM_CONFIG) == 2976, "layout firmware.py writes");
+// The driver is x86_64 whatever the bitness of this tool: both builds of it must
+// lay the configuration out as the driver does.
+static_assert(sizeof(KHWSIM_RULE) == 84 && sizeof(KHWSIM_CONFIG) == 2976, "layout the driver reads");
 
 HMODULE g_library = nullptr;
 const char* g_libraryPath = nullptr;
@@ -133,20 +137,163 @@ HANDLE OpenDriver() {
     return CreateFileA("\\\\.\\KHWPORT", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
+// --- the firmware's configuration, from a readable description ------------------
+//
+// The scenarios describe the firmware by the field names of khwport_sim.h, and
+// the fields are written here through offsetof and sizeof, so that header stays
+// the one definition of the layout:
+//
+//   presence=1 presenceMode=short entry=<hex> devfwCount=2
+//   rule serviceClass=0x8001 function=3 word1=1 word2=1 dataOffset=8 data=<hex>
+//   rule ...
+//
+// Tokens are separated by blanks. The configuration's own fields come first;
+// "rule" starts the next rule, whose fields follow it. Numbers are decimal or
+// 0x hexadecimal, modes also reply, fail or short, byte fields hex. Fields left
+// out are zero; the magic, the rule count and a rule's dataLength follow from the
+// description.
+
+enum class FieldKind { kNumber, kMode, kBytes };
+
+struct ConfigField {
+    const char* name;
+    std::size_t offset;
+    std::size_t size;
+    FieldKind kind;
+    std::size_t countOffset;  // kBytes: the 16-bit field that receives the byte count, or kNoCount
+};
+
+constexpr std::size_t kNoCount = SIZE_MAX;
+
+#define KHWSIM_FIELD(type, field, kind, count) {#field, offsetof(type, field), sizeof(type::field), kind, count}
+#define KHWSIM_NUMBER(type, field) KHWSIM_FIELD(type, field, FieldKind::kNumber, kNoCount)
+#define KHWSIM_MODE(type, field) KHWSIM_FIELD(type, field, FieldKind::kMode, kNoCount)
+
+const ConfigField kConfigFields[] = {
+    KHWSIM_NUMBER(KHWSIM_CONFIG, presence),
+    KHWSIM_MODE(KHWSIM_CONFIG, presenceMode),
+    KHWSIM_FIELD(KHWSIM_CONFIG, entry, FieldKind::kBytes, kNoCount),
+    KHWSIM_NUMBER(KHWSIM_CONFIG, devfwCount),
+};
+
+const ConfigField kRuleFields[] = {
+    KHWSIM_NUMBER(KHWSIM_RULE, serviceClass),
+    KHWSIM_NUMBER(KHWSIM_RULE, function),
+    KHWSIM_NUMBER(KHWSIM_RULE, version),
+    KHWSIM_MODE(KHWSIM_RULE, mode),
+    KHWSIM_NUMBER(KHWSIM_RULE, word1),
+    KHWSIM_NUMBER(KHWSIM_RULE, word2),
+    KHWSIM_NUMBER(KHWSIM_RULE, word3),
+    KHWSIM_NUMBER(KHWSIM_RULE, word4),
+    KHWSIM_NUMBER(KHWSIM_RULE, dataOffset),
+    KHWSIM_FIELD(KHWSIM_RULE, data, FieldKind::kBytes, offsetof(KHWSIM_RULE, dataLength)),
+};
+
+#undef KHWSIM_MODE
+#undef KHWSIM_NUMBER
+#undef KHWSIM_FIELD
+
+struct ModeName {
+    const char* name;
+    unsigned value;
+};
+const ModeName kModes[] = {{"reply", KHWSIM_REPLY}, {"fail", KHWSIM_FAIL}, {"short", KHWSIM_SHORT}};
+
+void PutLittleEndian(std::uint8_t* at, std::size_t size, unsigned long long value) {
+    for (std::size_t i = 0; i < size; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+bool ParseNumber(const ConfigField& field, const std::string& text, unsigned long long& value) {
+    if (field.kind == FieldKind::kMode) {
+        for (const ModeName& mode : kModes) {
+            if (text == mode.name) {
+                value = mode.value;
+                return true;
+            }
+        }
+    }
+    if (text.empty()) return false;
+    char* end = nullptr;
+    value = strtoull(text.c_str(), &end, 0);
+    return *end == 0 && (field.size >= sizeof value || value >> (8 * field.size) == 0);
+}
+
+// Writes one "name=value" into `record` by the fields of `table`.
+template <std::size_t N>
+bool SetField(const ConfigField (&table)[N], void* record, const std::string& name, const std::string& text,
+              std::string& error) {
+    auto* bytes = static_cast<std::uint8_t*>(record);
+    for (const ConfigField& field : table) {
+        if (name != field.name) continue;
+        if (field.kind == FieldKind::kBytes) {
+            std::vector<std::uint8_t> value;
+            if (!Unhex(text, value) || value.size() > field.size) {
+                error = name + " takes up to " + std::to_string(field.size) + " bytes in hex";
+                return false;
+            }
+            std::memcpy(bytes + field.offset, value.data(), value.size());
+            if (field.countOffset != kNoCount) PutLittleEndian(bytes + field.countOffset, 2, value.size());
+            return true;
+        }
+        unsigned long long value = 0;
+        if (!ParseNumber(field, text, value)) {
+            error = name + " cannot take " + text;
+            return false;
+        }
+        PutLittleEndian(bytes + field.offset, field.size, value);
+        return true;
+    }
+    error = "no field " + name;
+    return false;
+}
+
+// Fills `config` from its description; false, with the reason, for anything it
+// cannot place.
+bool DescribeConfig(const std::string& description, KHWSIM_CONFIG& config, std::string& error) {
+    config = KHWSIM_CONFIG{};
+    config.magic = KHWSIM_MAGIC;
+    KHWSIM_RULE* rule = nullptr;
+    for (const std::string& token : Split(description, ' ')) {
+        if (token.empty()) continue;
+        if (token == "rule") {
+            if (config.ruleCount == KHWSIM_MAX_RULES) {
+                error = "more than " + std::to_string(KHWSIM_MAX_RULES) + " rules";
+                return false;
+            }
+            rule = &config.rules[config.ruleCount++];
+            continue;
+        }
+        const std::size_t eq = token.find('=');
+        if (eq == std::string::npos) {
+            error = "no value in " + token;
+            return false;
+        }
+        const std::string name = token.substr(0, eq), value = token.substr(eq + 1);
+        const bool placed = rule ? SetField(kRuleFields, rule, name, value, error)
+                                 : SetField(kConfigFields, &config, name, value, error);
+        if (!placed) return false;
+    }
+    return true;
+}
+
 // --- driver steps -------------------------------------------------------------
 
-void Configure(const std::string& hex) {
-    std::vector<std::uint8_t> config;
+void Configure(const std::string& description) {
+    KHWSIM_CONFIG config;
+    std::string reason;
     DWORD error = 0;
-    bool ok = Unhex(hex, config) && config.size() == sizeof(KHWSIM_CONFIG);
+    bool ok = DescribeConfig(description, config, reason);
     if (ok) {
         cw::unique_file device(OpenDriver());
         DWORD returned = 0;
-        ok = device && DeviceIoControl(device.get(), KHWSIM_CONFIGURE, config.data(),
-                                       static_cast<DWORD>(config.size()), nullptr, 0, &returned, nullptr);
-        if (!ok) error = GetLastError();
+        ok = device && DeviceIoControl(device.get(), KHWSIM_CONFIGURE, &config, sizeof config, nullptr, 0,
+                                       &returned, nullptr);
+        if (!ok) {
+            error = GetLastError();
+            reason = "the driver did not take it";
+        }
     }
-    Line("config").Bool("ok", ok).Num("error", error);
+    Line("config").Bool("ok", ok).Num("error", error).Str("reason", reason);
 }
 
 void ReadLog() {

@@ -1,6 +1,7 @@
-/* The simulated KHWPORT driver's own control requests, shared by the driver (C),
- * the scenario tool hwcall.exe and, as byte layouts, tests/e2e/firmware.py.
- * Little-endian throughout. */
+/* The simulated KHWPORT driver's own control requests, shared by the driver (C)
+ * and the scenario tool hwcall.exe, and the one definition of their layouts: the
+ * scenarios (tests/e2e/firmware.py) describe a configuration by these field names
+ * and hwcall.exe lays it out. Little-endian throughout. */
 #ifndef KHWPORT_SIM_H
 #define KHWPORT_SIM_H
 
