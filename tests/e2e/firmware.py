@@ -7,7 +7,8 @@ with the library's own KernelDrv_Install from the current directory as a user
 would, answers from a firmware model that each scenario configures and records
 every request the library sends. A scenario describes that firmware by the field
 names of tests/sim/khwport/khwport_sim.h, and hwcall.exe lays the description out
-as that header does: nothing here knows the configuration's bytes. The
+as that header does: nothing here knows the configuration's bytes. The steps of a
+run are found by their labels (Results), never by their position. The
 embedded-controller library ecsim.dll is configured through the environment of
 the program that loads it.
 
@@ -242,23 +243,72 @@ class Log:
 # Runs of hwcall.exe
 
 
-def call(name: str, *args) -> str:
-    """A call step: call=<export>[|arg...] ('|' cannot occur in a Windows path)."""
+class Step(str):
+    """One step of hwcall.exe's command line; its result is found by `label`."""
+    label: str
+
+    def __new__(cls, text: str, label: str) -> "Step":
+        step = super().__new__(cls, text)
+        step.label = label
+        return step
+
+
+def label_of(step: str) -> str:
+    """A Step's label; a plain step ("service=query", "mismatch") is labelled by its key."""
+    return step.label if isinstance(step, Step) else step.split("=", 1)[0]
+
+
+def call(name: str, *args, label: Optional[str] = None) -> Step:
+    """A call step: call=<export>[|arg...] ('|' cannot occur in a Windows path).
+    Labelled by the export's name unless given another label."""
     text = ["call=" + name]
     for a in args:
         text.append(("0x%X" % a) if isinstance(a, int) else str(a))
-    return "|".join(text)
+    return Step("|".join(text), label or name)
 
 
-def configure(firmware: Firmware) -> str:
-    return "config=" + firmware.describe()
+def configure(firmware: Firmware, label: str = "config") -> Step:
+    return Step("config=" + firmware.describe(), label)
 
 
-LOG = "log"
+def log(label: str = "log") -> Step:
+    """The driver's record of the requests since the last configuration."""
+    return Step("log", label)
 
 
-def cd(folder) -> str:
-    return "cd=" + dos_path(folder)
+LOG = log()
+
+
+def cd(folder) -> Step:
+    return Step("cd=" + dos_path(folder), "cd")
+
+
+def service(action: str, label: str = "service") -> Step:
+    """The KHWPORT service without the library: query, stop, start or delete."""
+    return Step("service=" + action, label)
+
+
+class Results:
+    """hwcall's result objects of one run, found by the labels of their steps. A
+    label that more than one step carries cannot be looked up."""
+
+    def __init__(self, steps: Sequence[str], results: Sequence[dict]):
+        self._labelled = [(label_of(step), result) for step, result in zip(steps, results)]
+
+    def __getitem__(self, label: str) -> dict:
+        if not isinstance(label, str):
+            raise TypeError("results are found by label, not by position")
+        found = [result for carried, result in self._labelled if carried == label]
+        if len(found) != 1:
+            raise KeyError("%d steps are labelled %r" % (len(found), label))
+        return found[0]
+
+    def log(self, label: str = "log") -> "Log":
+        return Log(self[label])
+
+    def calls(self) -> List[dict]:
+        """The results of every call step, in order."""
+        return [result for _, result in self._labelled if result.get("step") == "call"]
 
 
 class Named:
@@ -287,8 +337,8 @@ class Bench:
                 shutil.copy2(TEST_BIN / "khwport" / version / "KHWPORT.SYS", folder / "KHWPORT.SYS")
         return folder
 
-    def run(self, *steps: str, cwd=None, env: Optional[Dict[str, str]] = None) -> List[dict]:
-        """Runs the steps in one process; returns hwcall's result objects in order."""
+    def run(self, *steps: str, cwd=None, env: Optional[Dict[str, str]] = None) -> Results:
+        """Runs the steps in one process; returns hwcall's result objects by label."""
         n = self.runs
         self.runs += 1
         results = self.folder / ("run%d.json" % n)
@@ -315,18 +365,19 @@ class Bench:
             if result.get("balanced") is False:
                 raise AssertionError("%s left the stack pointer where its declared calling convention does not"
                                      % result["name"])
-        return parsed
+        return Results(steps, parsed)
 
 
 def remove_driver(bench: Bench):
     """Leaves the prefix without the KHWPORT service and file, whatever a run left."""
-    results = bench.run(call("KernelDrv_UnInstall"), "service=query", cwd=bench.driver_folder(None))
-    if results[0]["status"] != OK or results[1].get("error") != ERROR_SERVICE_DOES_NOT_EXIST:
-        raise AssertionError("could not remove the driver: %r" % results)
+    results = bench.run(call("KernelDrv_UnInstall"), service("query"), cwd=bench.driver_folder(None))
+    removed, left = results["KernelDrv_UnInstall"], results["service"]
+    if removed["status"] != OK or left.get("error") != ERROR_SERVICE_DOES_NOT_EXIST:
+        raise AssertionError("could not remove the driver: %r, %r" % (removed, left))
 
 
 def install_driver(bench: Bench, version: str = "1.2.0.5"):
-    status = bench.run(call("KernelDrv_Install"), cwd=bench.driver_folder(version))[0]["status"]
+    status = bench.run(call("KernelDrv_Install"), cwd=bench.driver_folder(version))["KernelDrv_Install"]["status"]
     if status != OK:
         raise AssertionError("KernelDrv_Install gave 0x%X" % status)
 

@@ -10,7 +10,7 @@ import unittest
 from pathlib import Path
 
 import firmware as fw
-from firmware import LOG, Bench, Firmware, Log, call, configure
+from firmware import LOG, Bench, Firmware, call, configure
 
 EXPORTS = Path(__file__).resolve().parents[2] / "hwlink" / "exports.txt"
 
@@ -31,29 +31,34 @@ class Families(fw.DriverScenario):
     def test_tables_ports_and_memory(self):
         r = Bench(self).run(
             configure(Firmware()),
-            call("GetSMBIOSHeader", 10), call("GetSMBIOSTable", "null"), call("GetSMBIOSTable", 59),
-            call("GetSMBIOSTable", 64), call("GetSMBIOSStruct", 0, "null"), call("GetSMBIOSStruct", 0, 64),
-            call("GetOEMStruct", 2, 1, 7, 64), call("GetOEMStruct", 2, 1, 8, 64), call("GetOEMStruct", 3, 9, 9, 64),
+            call("GetSMBIOSHeader", 10), call("GetSMBIOSTable", "null", label="table size"),
+            call("GetSMBIOSTable", 59, label="table short"), call("GetSMBIOSTable", 64, label="table"),
+            call("GetSMBIOSStruct", 0, "null", label="structure size"),
+            call("GetSMBIOSStruct", 0, 64, label="structure"),
+            call("GetOEMStruct", 2, 1, 7, 64, label="OEM 2"),
+            call("GetOEMStruct", 2, 1, 8, 64, label="OEM 2, other key"),
+            call("GetOEMStruct", 3, 9, 9, 64, label="OEM 3"),
             call("GetNBEStruct", 40),
-            call("HWLINK_WritePort", 0x70, 1, 0x42), call("HWLINK_ReadPort", 0x70, 1), call("HWLINK_ReadPort", 0x71, 2),
+            call("HWLINK_WritePort", 0x70, 1, 0x42), call("HWLINK_ReadPort", 0x70, 1, label="port written"),
+            call("HWLINK_ReadPort", 0x71, 2, label="port not written"),
             call("HWLINK_ReadMemory", 0x1000, 1, 8), LOG)
-        self.assertEqual(fw.fields(r[1], "status", "data"), (fw.OK, "5f534d5f001f02070000"))
-        self.assertEqual(fw.fields(r[2], "status", "length"), (fw.OK, 60))
-        self.assertEqual(fw.fields(r[3], "status", "length"), (fw.BUFFER_TOO_SMALL, fw.UNSET32))
-        self.assertEqual(fw.fields(r[4], "status", "length", "data"), (fw.OK, 60, (TABLE + b"\xcc" * 4).hex()))
-        self.assertEqual(fw.fields(r[5], "status", "length", "data"), (fw.OK, 32, ""))
-        self.assertEqual(r[6]["data"], (BIOS + b"\xcc" * 32).hex())
-        self.assertEqual(fw.fields(r[7], "status", "length"), (fw.OK, 10))
-        self.assertEqual(r[7]["data"][:20], OEM2.hex())
-        self.assertEqual(r[8]["status"], 0x1000A)
-        self.assertEqual(r[9]["data"][:24], OEM3.hex())
-        self.assertEqual(r[10]["data"], bytes(range(0xB0, 0xD0)).hex() + "cc" * 8)
-        self.assertEqual(r[11]["status"], fw.OK)
-        self.assertEqual(fw.fields(r[12], "status", "value"), (fw.OK, 0x42))
-        self.assertEqual(r[13]["value"], 0xA5000071)  # a port never written
-        self.assertEqual(r[14]["data"], "0001020304050607")
+        self.assertEqual(fw.fields(r["GetSMBIOSHeader"], "status", "data"), (fw.OK, "5f534d5f001f02070000"))
+        self.assertEqual(fw.fields(r["table size"], "status", "length"), (fw.OK, 60))
+        self.assertEqual(fw.fields(r["table short"], "status", "length"), (fw.BUFFER_TOO_SMALL, fw.UNSET32))
+        self.assertEqual(fw.fields(r["table"], "status", "length", "data"), (fw.OK, 60, (TABLE + b"\xcc" * 4).hex()))
+        self.assertEqual(fw.fields(r["structure size"], "status", "length", "data"), (fw.OK, 32, ""))
+        self.assertEqual(r["structure"]["data"], (BIOS + b"\xcc" * 32).hex())
+        self.assertEqual(fw.fields(r["OEM 2"], "status", "length"), (fw.OK, 10))
+        self.assertEqual(r["OEM 2"]["data"][:20], OEM2.hex())
+        self.assertEqual(r["OEM 2, other key"]["status"], 0x1000A)
+        self.assertEqual(r["OEM 3"]["data"][:24], OEM3.hex())
+        self.assertEqual(r["GetNBEStruct"]["data"], bytes(range(0xB0, 0xD0)).hex() + "cc" * 8)
+        self.assertEqual(r["HWLINK_WritePort"]["status"], fw.OK)
+        self.assertEqual(fw.fields(r["port written"], "status", "value"), (fw.OK, 0x42))
+        self.assertEqual(r["port not written"]["value"], 0xA5000071)
+        self.assertEqual(r["HWLINK_ReadMemory"]["data"], "0001020304050607")
 
-        log = Log(r[15])
+        log = r.log()
         table_requests = [rec.size for rec in log.records if rec.code == fw.SMBIOS_TABLE]
         # GetSMBIOSTable reads into the caller's 64 bytes; a structure search asks T + 10.
         self.assertEqual(table_requests, [64, 70, 70, 70, 70, 70])
@@ -69,14 +74,14 @@ class Families(fw.DriverScenario):
             call("GABI_NVRAMAPI_SetNvramData", 5, "key", 0x1111, 0x2222, names, entries),
             call("GABI_NVRAMAPI_GetNvramData", 5, "key", 0x3333, "Boot:" + GUID1.hex()),
             call("GABI_NVRAMAPI_GetNvramData_V2", 5, "key", 0, ""), LOG)
-        self.assertEqual(fw.fields(r[1], "status", "s1", "s2"), (fw.OK, 1, 1))
+        self.assertEqual(fw.fields(r["GABI_NVRAMAPI_SetNvramData"], "status", "s1", "s2"), (fw.OK, 1, 1))
 
-        got = r[2]
+        got = r["GABI_NVRAMAPI_GetNvramData"]
         self.assertEqual(fw.fields(got, "status", "header_word", "count"), (fw.OK, 0x4D48, 1))
         self.assertEqual(got["header"], (struct.pack("<HH", 32, 1) + bytes(range(0x60, 0x7C))).hex())
         self.assertEqual(got["entries"], [{"guid": GUID1.hex(), "attributes": 7, "name": "Boot", "data": "d1d2d3"}])
 
-        both = r[3]
+        both = r["GABI_NVRAMAPI_GetNvramData_V2"]
         self.assertEqual(fw.fields(both, "status", "count"), (fw.OK, 2))
         self.assertEqual([e["name"] for e in both["entries"]], ["Boot", "Lang"])
         self.assertEqual(both["entries"][1]["data"], "656e")
@@ -86,7 +91,7 @@ class Families(fw.DriverScenario):
         self.assertEqual(header[4:40], bytes(range(0x60, 0x84)))
         self.assertEqual(struct.unpack_from("<3I", header, 40), (2, 0xA1, 0xA2))
 
-        calls = [c for c in Log(r[4]).calls() if c.service_class in (1, NVRAM)]
+        calls = [c for c in r.log().calls() if c.service_class in (1, NVRAM)]
         self.assertEqual([c.step() for c in calls], [("dir", NVRAM), (NVRAM, 1), (NVRAM, 4), (NVRAM, 2)] +
                          [("dir", NVRAM), (NVRAM, 1), (NVRAM, 3), (NVRAM, 2)] * 2)
         service = [c for c in calls if c.service_class == NVRAM]
@@ -108,26 +113,27 @@ class Families(fw.DriverScenario):
             call("GABI_SAPI_SetBIOSSetupItem", 0x31, 0x32, "0a0b0c", 1, ""),
             call("GABI_SAPI_GetBIOSSetupItem", 0x31, 1, "", 16),
             call("GABI_SAPI_SetPassword", 1, 1, 0, "", "secret"),
-            call("GABI_SAPI_GetDefaultValuesProperty", 1, "wrong"),
+            call("GABI_SAPI_GetDefaultValuesProperty", 1, "wrong", label="defaults, wrong credential"),
             call("GABI_SAPI_SetDefaultValuesProperty_V2", 0x77, 1, 1, "secret"),
-            call("GABI_SAPI_GetDefaultValuesProperty", 1, "secret"),
+            call("GABI_SAPI_GetDefaultValuesProperty", 1, "secret", label="defaults"),
             call("GABI_SAPI_GetPasswordProperty", 1, "secret", 4),
             call("GABI_SAPI_SetBootOrder", 0, 0, "0102030405", 1, "secret"),
             call("GABI_SAPI_GetBootOrder", 0, 1, "secret", 4), LOG)
-        for result in r[1:10]:
-            if result["name"] != "GABI_SAPI_GetDefaultValuesProperty" or result is r[6]:
+        refused = r["defaults, wrong credential"]
+        for result in r.calls():
+            if result is not refused:
                 self.assertEqual(result["status"], fw.OK, result["name"])
-        item = r[2]
+        item = r["GABI_SAPI_GetBIOSSetupItem"]
         self.assertEqual(fw.fields(item, "word8", "word10", "word12", "word14", "word16"), (0x31, 3, 0, 0, 0x32))
         self.assertEqual(item["data"], "0a0b0c" + "00" * 13)
         # The password set, a wrong credential no longer enters.
-        self.assertEqual(r[4]["status"], fw.ENTER_FAILED)
-        self.assertEqual(fw.words(r[4], 4), (1, 0x103, 0, 0))
-        self.assertEqual(fw.fields(r[6], "word8", "word10"), (0x77, 0x5A))
-        self.assertEqual(r[7]["data"], "01000100")  # kind 1, set
-        self.assertEqual(fw.fields(r[9], "word10", "data"), (32, "01020304"))  # 4 of the 32 bytes
+        self.assertEqual(refused["status"], fw.ENTER_FAILED)
+        self.assertEqual(fw.words(refused, 4), (1, 0x103, 0, 0))
+        self.assertEqual(fw.fields(r["defaults"], "word8", "word10"), (0x77, 0x5A))
+        self.assertEqual(r["GABI_SAPI_GetPasswordProperty"]["data"], "01000100")  # kind 1, set
+        self.assertEqual(fw.fields(r["GABI_SAPI_GetBootOrder"], "word10", "data"), (32, "01020304"))  # 4 of 32 bytes
 
-        calls = [c for c in Log(r[10]).calls() if c.service_class == SETUP]
+        calls = [c for c in r.log().calls() if c.service_class == SETUP]
         enters = [c for c in calls if c.function == 1]
         self.assertEqual([c.version for c in enters], [1, 2] * 9)
         self.assertEqual(enters[7].input[8:18], struct.pack("<HBH", 1, 1, 5) + b"wrong")
@@ -146,16 +152,18 @@ class Families(fw.DriverScenario):
             call("GABI_SDA2_EnumSystemData", 2, 12),
             call("GABI_SDA2_EnumSystemData_SCC0005", 1, 12),
             call("GABI_SDA_GetSystemDataInfo", 0x99, 0x99), LOG)
-        self.assertEqual(fw.fields(r[1], "status", "info"), (fw.OK, [13, 0x10, 0x20, 0x53444131]))
-        self.assertEqual(fw.words(r[1]), (1, 1, 0))
-        self.assertEqual(r[2]["data"], b"NORVANE-SDA-0".hex())
-        self.assertEqual(r[3]["status"], fw.OK)
-        self.assertEqual(fw.fields(r[4], "status", "data"), (fw.OK, "c0ffee"))
-        self.assertEqual(r[5]["data"], struct.pack("<3I", 0x30, 0x40, 3).hex())
-        self.assertEqual(r[6]["data"], struct.pack("<3I", 0x10, 0x20, 13).hex())
-        self.assertEqual(r[7]["status"], fw.FIRMWARE_BASE + 0x104)  # the older form: 0x20000 + word 2
+        info = r["GABI_SDA2_GetSystemDataInfo"]
+        self.assertEqual(fw.fields(info, "status", "info"), (fw.OK, [13, 0x10, 0x20, 0x53444131]))
+        self.assertEqual(fw.words(info), (1, 1, 0))
+        self.assertEqual(r["GABI_SDA2_ReadSystemData"]["data"], b"NORVANE-SDA-0".hex())
+        self.assertEqual(r["GABI_SDA2_WriteSystemData"]["status"], fw.OK)
+        self.assertEqual(fw.fields(r["GABI_SDA_ReadSystemData"], "status", "data"), (fw.OK, "c0ffee"))
+        self.assertEqual(r["GABI_SDA2_EnumSystemData"]["data"], struct.pack("<3I", 0x30, 0x40, 3).hex())
+        self.assertEqual(r["GABI_SDA2_EnumSystemData_SCC0005"]["data"], struct.pack("<3I", 0x10, 0x20, 13).hex())
+        # The older form: 0x20000 + word 2.
+        self.assertEqual(r["GABI_SDA_GetSystemDataInfo"]["status"], fw.FIRMWARE_BASE + 0x104)
 
-        calls = Log(r[8]).calls()
+        calls = r.log().calls()
         write = [c for c in calls if c.code == fw.SDA_WRITE][0]
         self.assertEqual(struct.unpack_from("<3HI", write.frame, 0), (1024, 512, 64, 3))
         self.assertEqual(struct.unpack_from("<3I", write.input, 8), (0x30, 0x40, 3))
@@ -171,15 +179,16 @@ class Families(fw.DriverScenario):
             configure(Firmware(devfw_count=2)),
             call("GABI_DevFwUpdate_GetDeviceFirmwareInfo"), call("GABI_DevFwUpdate_GetDeviceFirmwareRuntimeInfo"),
             call("GABI_DevFwUpdate_FreeMemory"), LOG)
-        stored = r[1]
+        stored = r["GABI_DevFwUpdate_GetDeviceFirmwareInfo"]
         self.assertEqual(fw.fields(stored, "status", "value", "count"), (fw.OK, 0x00F0F004, 2))
         self.assertEqual(fw.words(stored), (1, 1, 0))
         second = bytes(range(0x20, 0x30)) + struct.pack("<H6xQI4x", 0x101, 0x0001000200030001, 0x20240001)
         self.assertEqual(stored["records"][1], second.hex())
-        self.assertEqual(fw.fields(r[2], "status", "value"), (fw.OK, 0x00F0F005))
-        self.assertTrue(r[3]["same_function"])  # one release for NVRAM and device firmware blocks
+        self.assertEqual(fw.fields(r["GABI_DevFwUpdate_GetDeviceFirmwareRuntimeInfo"], "status", "value"),
+                         (fw.OK, 0x00F0F005))
+        self.assertTrue(r["GABI_DevFwUpdate_FreeMemory"]["same_function"])  # one release for both kinds of block
 
-        calls = [c for c in Log(r[4]).calls() if c.service_class == DEVFW]
+        calls = [c for c in r.log().calls() if c.service_class == DEVFW]
         self.assertEqual([c.function for c in calls], [1, 4, 2, 1, 5, 2])
         self.assertEqual([(len(c.input), len(c.output)) for c in calls[:3]], [(1024, 8), (1024, 1024), (1024, 8)])
         self.assertEqual(struct.unpack_from("<HH", calls[1].output, 0), (0x400, 1))
@@ -260,14 +269,15 @@ class Families(fw.DriverScenario):
         self.assertEqual(len(steps), 65)
 
         bench = Bench(self)
-        results = bench.run(configure(Firmware(devfw_count=1)), *steps.values(), call("KernelDrv_Install"),
-                            "mismatch", cwd=bench.driver_folder("1.2.0.5"))
+        results = bench.run(configure(Firmware(devfw_count=1)), *steps.values(),
+                            call("KernelDrv_Install", label="install again"), "mismatch",
+                            cwd=bench.driver_folder("1.2.0.5"))
         # Bench.run has already failed a call left unbalanced or not exported.
-        statuses = {r["name"]: r["status"] for r in results[1:-2]}
+        statuses = {name: results[name]["status"] for name in steps}
         self.assertEqual(statuses["KernelDrv_Install"], fw.INSTALLED_SAME)
         self.assertEqual(statuses["KernelDrv_Install_Test"], fw.INVALID_ARGUMENT)
         self.assertEqual(statuses["KernelDrv_UnInstall"], fw.OK)
-        self.assertEqual(results[-2]["status"], fw.OK)  # installed again
+        self.assertEqual(results["install again"]["status"], fw.OK)
         refusals = {"KernelDrv_Install", "KernelDrv_Install_Test", "KernelDrv_UnInstall_Test", "GetGABIEntry"}
         for name, status in statuses.items():
             if name not in refusals:
@@ -275,7 +285,7 @@ class Families(fw.DriverScenario):
 
         # The check itself: in a 32-bit build, calling through the other convention
         # leaves the stack pointer off by the arguments (12 and 8 bytes).
-        mismatch = results[-1]
+        mismatch = results["mismatch"]
         expected = (-12, 8) if mismatch["bits"] == 32 else (0, 0)
         self.assertEqual(fw.fields(mismatch, "first", "second"), expected)
         self.assertEqual(fw.fields(mismatch, "first_status", "second_status"), (fw.INVALID_ARGUMENT,) * 2)

@@ -7,7 +7,7 @@ import struct
 import unittest
 
 import firmware as fw
-from firmware import LOG, NVMISC, Bench, Firmware, Log, call, configure
+from firmware import LOG, NVMISC, Bench, Firmware, call, configure, log
 
 SYSTEM_INFO = bytes.fromhex("170a564e2211443366558899")  # output bytes 8..19 of function 3
 
@@ -18,15 +18,15 @@ class GabiCallPath(fw.DriverScenario):
 
     def test_system_info_runs_directory_enter_function_exit_over_the_wire(self):
         results = Bench(self).run(configure(self.nvmisc()), call("GABI_NVMISC_GetSystemInfo"), LOG)
-        info = results[1]
+        info = results["GABI_NVMISC_GetSystemInfo"]
         self.assertEqual(info["status"], fw.OK)
         self.assertEqual(info["record"], SYSTEM_INFO[:10].hex())
         self.assertEqual(fw.words(info), (1, 1, 0x0C))
 
-        log = Log(results[2])
+        record = results.log()
         # Every firmware call opens the channel, checks presence, sends one frame.
-        self.assertEqual(log.codes(), [fw.GABI_PRESENT, fw.GABI_CALL] * 4)
-        calls = log.calls()
+        self.assertEqual(record.codes(), [fw.GABI_PRESENT, fw.GABI_CALL] * 4)
+        calls = record.calls()
         self.assertEqual([c.step() for c in calls], [("dir", NVMISC), (NVMISC, 1), (NVMISC, 3), (NVMISC, 2)])
         directory = calls[0]
         self.assertEqual(directory.input, b"\x02\x00")
@@ -49,71 +49,75 @@ class GabiCallPath(fw.DriverScenario):
         exit_ = self.nvmisc().on(NVMISC, 2, 1, 2, 3)
         short = self.nvmisc()
         short.rules.insert(0, fw.Rule(NVMISC, 3, mode=fw.SHORT, data=SYSTEM_INFO))
-        results = Bench(self).run(
-            configure(enter), call("GABI_NVMISC_GetSystemInfo"), LOG,
-            configure(function), call("GABI_NVMISC_GetSystemInfo"), LOG,
-            configure(exit_), call("GABI_NVMISC_GetSystemInfo"), LOG,
-            configure(short), call("GABI_NVMISC_GetSystemInfo"), LOG)
+        steps = []
+        for label, firmware in (("enter", enter), ("function", function), ("exit", exit_), ("short", short)):
+            steps += [configure(firmware), call("GABI_NVMISC_GetSystemInfo", label=label), log(label + " log")]
+        results = Bench(self).run(*steps)
 
-        self.assertEqual(results[1]["status"], fw.ENTER_FAILED)
-        self.assertEqual(fw.words(results[1]), (1, 0, 4))
-        self.assertEqual(results[1]["record"], "cc" * 10)
-        self.assertEqual(Log(results[2]).steps(), [("dir", NVMISC), (NVMISC, 1)])  # no exit
+        self.assertEqual(results["enter"]["status"], fw.ENTER_FAILED)
+        self.assertEqual(fw.words(results["enter"]), (1, 0, 4))
+        self.assertEqual(results["enter"]["record"], "cc" * 10)
+        self.assertEqual(results.log("enter log").steps(), [("dir", NVMISC), (NVMISC, 1)])  # no exit
 
-        self.assertEqual(results[4]["status"], fw.FUNCTION_FAILED)
-        self.assertEqual(fw.words(results[4]), (1, 5, 9))
-        self.assertEqual(results[4]["record"], "cc" * 10)
-        self.assertEqual(Log(results[5]).steps()[-1], (NVMISC, 2))  # the exit is still sent
+        self.assertEqual(results["function"]["status"], fw.FUNCTION_FAILED)
+        self.assertEqual(fw.words(results["function"]), (1, 5, 9))
+        self.assertEqual(results["function"]["record"], "cc" * 10)
+        self.assertEqual(results.log("function log").steps()[-1], (NVMISC, 2))  # the exit is still sent
 
-        self.assertEqual(results[7]["status"], fw.EXIT_FAILED)
-        self.assertEqual(fw.words(results[7]), (1, 2, 3))
-        self.assertEqual(results[7]["record"], SYSTEM_INFO[:10].hex())  # results kept
+        self.assertEqual(results["exit"]["status"], fw.EXIT_FAILED)
+        self.assertEqual(fw.words(results["exit"]), (1, 2, 3))
+        self.assertEqual(results["exit"]["record"], SYSTEM_INFO[:10].hex())  # results kept
 
         # A reply one byte short is a failed function call.
-        self.assertEqual(results[10]["status"], fw.FUNCTION_FAILED)
-        self.assertEqual(fw.words(results[10]), (0, 0, 0))
-        self.assertEqual(results[10]["record"], "cc" * 10)
+        self.assertEqual(results["short"]["status"], fw.FUNCTION_FAILED)
+        self.assertEqual(fw.words(results["short"]), (0, 0, 0))
+        self.assertEqual(results["short"]["record"], "cc" * 10)
 
     def test_firmware_absent_and_argument_checks(self):
         entry = bytes(range(0x40, 0x48)) + bytes([12]) + bytes(range(0x50, 0x60))
         absent = Firmware(presence=0, entry=entry)
         results = Bench(self).run(
-            configure(absent), call("CheckGABI"), call("CallGABIService"), call("GABI_NVMISC_GetSystemInfo"),
-            call("GetGABIEntry", 12), call("GetGABIEntry", 11), LOG,
-            configure(Firmware()), call("CallGABIService", "null"), call("CheckGABI", "null"), LOG,
-            configure(Firmware(presence_mode=fw.SHORT)), call("CheckGABI"), call("GABI_NVMISC_GetSystemInfo"))
-        self.assertEqual(fw.fields(results[1], "status", "flag"), (fw.OK, 0))
-        self.assertEqual(results[2]["status"], fw.GABI_ABSENT)
-        self.assertTrue(results[2]["unchanged"])
-        self.assertEqual(results[3]["status"], fw.GABI_ABSENT)
+            configure(absent), call("CheckGABI", label="absent flag"), call("CallGABIService", label="absent call"),
+            call("GABI_NVMISC_GetSystemInfo", label="absent service"),
+            call("GetGABIEntry", 12, label="entry"), call("GetGABIEntry", 11, label="entry short"),
+            log("absent log"),
+            configure(Firmware()), call("CallGABIService", "null", label="null block"),
+            call("CheckGABI", "null", label="null flag"), log("null log"),
+            configure(Firmware(presence_mode=fw.SHORT)), call("CheckGABI", label="short flag"),
+            call("GABI_NVMISC_GetSystemInfo", label="short service"))
+        self.assertEqual(fw.fields(results["absent flag"], "status", "flag"), (fw.OK, 0))
+        self.assertEqual(results["absent call"]["status"], fw.GABI_ABSENT)
+        self.assertTrue(results["absent call"]["unchanged"])
+        self.assertEqual(results["absent service"]["status"], fw.GABI_ABSENT)
         # The entry does not depend on presence; it is copied by its own length byte.
-        self.assertEqual(results[4]["status"], fw.OK)
-        self.assertEqual(results[4]["data"], entry[:12].hex())
-        self.assertEqual(results[5]["status"], fw.BUFFER_TOO_SMALL)
-        self.assertEqual(results[5]["data"], "cc" * 11)
-        self.assertNotIn(fw.GABI_CALL, Log(results[6]).codes())
+        self.assertEqual(results["entry"]["status"], fw.OK)
+        self.assertEqual(results["entry"]["data"], entry[:12].hex())
+        self.assertEqual(results["entry short"]["status"], fw.BUFFER_TOO_SMALL)
+        self.assertEqual(results["entry short"]["data"], "cc" * 11)
+        self.assertNotIn(fw.GABI_CALL, results.log("absent log").codes())
 
         # A null block is refused after the presence check; a null flag before the channel.
-        self.assertEqual(results[8]["status"], fw.INVALID_ARGUMENT)
-        self.assertEqual(results[9]["status"], fw.INVALID_ARGUMENT)
-        self.assertEqual(Log(results[10]).codes(), [fw.GABI_PRESENT])
+        self.assertEqual(results["null block"]["status"], fw.INVALID_ARGUMENT)
+        self.assertEqual(results["null flag"]["status"], fw.INVALID_ARGUMENT)
+        self.assertEqual(results.log("null log").codes(), [fw.GABI_PRESENT])
 
-        self.assertEqual(results[12]["status"], fw.REPLY_SIZE)
-        self.assertEqual(results[13]["status"], fw.REPLY_SIZE)  # the directory query fails as it is
+        self.assertEqual(results["short flag"]["status"], fw.REPLY_SIZE)
+        self.assertEqual(results["short service"]["status"], fw.REPLY_SIZE)  # the directory query fails as it is
 
     def test_directory_words_and_sizes(self):
         refused = Firmware().directory(NVMISC, 48, 1, 3)
         results = Bench(self).run(
-            configure(refused), call("_CallServiceInterface", NVMISC), call("GABI_NVMISC_GetSystemInfo"),
-            configure(self.nvmisc(size=0)), call("GABI_NVMISC_GetSystemInfo"), LOG,
-            configure(self.nvmisc(size=48)), call("_CallServiceInterface", NVMISC))
-        self.assertEqual(results[1]["status"], fw.FIRMWARE_BASE + 3)
-        self.assertEqual(results[2]["status"], fw.FIRMWARE_BASE + 3)
-        self.assertEqual(fw.words(results[2]), (0, 0, 0))
-        self.assertEqual(results[4]["status"], fw.INVALID_ARGUMENT)
-        self.assertEqual(Log(results[5]).steps(), [("dir", NVMISC)])  # nothing entered
-        reply = bytes.fromhex(results[7]["reply"])
-        self.assertEqual(results[7]["status"], fw.OK)
+            configure(refused), call("_CallServiceInterface", NVMISC, label="refused directory"),
+            call("GABI_NVMISC_GetSystemInfo", label="refused service"),
+            configure(self.nvmisc(size=0)), call("GABI_NVMISC_GetSystemInfo", label="size 0"), LOG,
+            configure(self.nvmisc(size=48)), call("_CallServiceInterface", NVMISC, label="directory"))
+        self.assertEqual(results["refused directory"]["status"], fw.FIRMWARE_BASE + 3)
+        self.assertEqual(results["refused service"]["status"], fw.FIRMWARE_BASE + 3)
+        self.assertEqual(fw.words(results["refused service"]), (0, 0, 0))
+        self.assertEqual(results["size 0"]["status"], fw.INVALID_ARGUMENT)
+        self.assertEqual(results.log().steps(), [("dir", NVMISC)])  # nothing entered
+        reply = bytes.fromhex(results["directory"]["reply"])
+        self.assertEqual(results["directory"]["status"], fw.OK)
         self.assertEqual(struct.unpack_from("<HH", reply, 0), (32, 48))
         self.assertEqual(reply[32:], bytes(3))
 
@@ -121,18 +125,19 @@ class GabiCallPath(fw.DriverScenario):
         bspf = (Firmware().on(NVMISC, 7, 1, 0x101, version=1)
                 .on(NVMISC, 7, 1, 1, data=bytes.fromhex("b1b2b3b4b5b6"), version=2))
         results = Bench(self).run(
-            configure(bspf), call("GABI_NVMISC_GetBspfInfo"), call("GABI_NVMISC_GetBspfInfo_V2"), LOG,
-            configure(Firmware()), call("GABI_NVMISC_SetBspfCommand", 600), call("GABI_NVMISC_SetBspfCommand", 100),
-            LOG)
-        self.assertEqual(fw.fields(results[1], "status", "info"), (fw.OK, "b1b2b3b4" + "cc" * 4))
-        self.assertEqual(fw.words(results[1], 2), (1, 1))
-        self.assertEqual(fw.fields(results[2], "status", "info"), (fw.OK, "b1b2b3b4b5b6" + "cc" * 2))
-        calls = [c for c in Log(results[3]).calls() if c.function == 7]
+            configure(bspf), call("GABI_NVMISC_GetBspfInfo"), call("GABI_NVMISC_GetBspfInfo_V2"), log("info log"),
+            configure(Firmware()), call("GABI_NVMISC_SetBspfCommand", 600, label="long command"),
+            call("GABI_NVMISC_SetBspfCommand", 100, label="short command"), log("command log"))
+        info, info2 = results["GABI_NVMISC_GetBspfInfo"], results["GABI_NVMISC_GetBspfInfo_V2"]
+        self.assertEqual(fw.fields(info, "status", "info"), (fw.OK, "b1b2b3b4" + "cc" * 4))
+        self.assertEqual(fw.words(info, 2), (1, 1))
+        self.assertEqual(fw.fields(info2, "status", "info"), (fw.OK, "b1b2b3b4b5b6" + "cc" * 2))
+        calls = [c for c in results.log("info log").calls() if c.function == 7]
         self.assertEqual([c.version for c in calls], [1, 2, 2])
 
-        self.assertEqual(results[5]["status"], fw.OK)
-        self.assertEqual(results[6]["status"], fw.OK)
-        calls = [c for c in Log(results[7]).calls() if c.service_class == NVMISC]
+        self.assertEqual(results["long command"]["status"], fw.OK)
+        self.assertEqual(results["short command"]["status"], fw.OK)
+        calls = [c for c in results.log("command log").calls() if c.service_class == NVMISC]
         self.assertEqual([len(c.input) for c in calls], [613] * 3 + [512] * 3)
         command = calls[1]
         self.assertEqual(command.function, 8)
@@ -143,22 +148,23 @@ class GabiCallPath(fw.DriverScenario):
         results = Bench(self).run(
             configure(Firmware().on(0x8002, 2, 1, 7)),
             call("CallGABIService_SingleBuf", fw.GABI_CALL), call("CallGABIService_4buf", fw.SDA_READ, 6),
-            call("CallGABIService_4buf", fw.SDA_READ, 6, "null"),
+            call("CallGABIService_4buf", fw.SDA_READ, 6, "null", label="4buf without extra"),
             call("_CallEnter", 0x8002), call("_CallExit", 0x8002, fw.SERVICE_HANDLE), LOG)
-        single = bytes.fromhex(results[1]["data"])
-        self.assertEqual(results[1]["status"], fw.OK)
-        self.assertEqual(struct.unpack_from("<2H", single, 6 + 6), (1, 1))  # words written by the firmware
-        self.assertEqual(fw.fields(results[2], "status", "s1", "s2"), (fw.OK, 1, 1))
-        self.assertEqual(results[2]["extra"], "404142434445")  # the driver's read data came back
-        self.assertEqual(fw.fields(results[3], "status", "extra"), (fw.OK, "cc" * 6))
-        self.assertEqual(fw.fields(results[4], "status", "handle"), (fw.OK, fw.SERVICE_HANDLE))
-        self.assertEqual(results[5]["status"], fw.FIRMWARE_BASE + 7)
-        log = Log(results[6])
-        extended = [r for r in log.records if r.code == fw.SDA_READ]
+        single = results["CallGABIService_SingleBuf"]
+        self.assertEqual(single["status"], fw.OK)
+        self.assertEqual(struct.unpack_from("<2H", bytes.fromhex(single["data"]), 6 + 6), (1, 1))  # firmware's words
+        extended = results["CallGABIService_4buf"]
+        self.assertEqual(fw.fields(extended, "status", "s1", "s2"), (fw.OK, 1, 1))
+        self.assertEqual(extended["extra"], "404142434445")  # the driver's read data came back
+        self.assertEqual(fw.fields(results["4buf without extra"], "status", "extra"), (fw.OK, "cc" * 6))
+        self.assertEqual(fw.fields(results["_CallEnter"], "status", "handle"), (fw.OK, fw.SERVICE_HANDLE))
+        self.assertEqual(results["_CallExit"]["status"], fw.FIRMWARE_BASE + 7)
+        record = results.log()
+        extended = [r for r in record.records if r.code == fw.SDA_READ]
         self.assertEqual([len(r.data) for r in extended], [48, 48])
         self.assertEqual(struct.unpack_from("<3HI", extended[0].data, 0), (16, 8, 8, 6))
         self.assertEqual(extended[1].data[42:], bytes(6))  # no extra given: zeros travel
-        exit_call = log.calls()[-1]
+        exit_call = record.calls()[-1]
         self.assertEqual((exit_call.function, exit_call.handle), (2, fw.SERVICE_HANDLE))
 
 
