@@ -236,8 +236,10 @@ TEST(ResultDialogValueLine, TemplatesTakeTwoInsertsAndNeverReadBeyondThem) {
     };
     const Row rows[] = {
         {L"%1 (serial number %2)", L"NRV-BP41A (serial number 2307Z104512Z)"},
-        {L"%2 / %1 %3%99", L"2307Z104512Z / NRV-BP41A "},
-        {L"%1!", L"NRV-BP41A 2307Z104512Z"},  // rejected by FormatMessage
+        {L"%2!-10s!|%1", L"2307Z104512Z|NRV-BP41A"},
+        {L"%2 / %1 %3%99", L"NRV-BP41A 2307Z104512Z"},  // more than two values
+        {L"%1!*s! %2", L"NRV-BP41A 2307Z104512Z"},  // a '*' takes a further value
+        {L"%1%", L"NRV-BP41A 2307Z104512Z"},  // rejected by FormatMessage
         {L"", L"NRV-BP41A 2307Z104512Z"},
     };
     for (const Row& row : rows) {
