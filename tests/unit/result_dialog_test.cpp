@@ -1,8 +1,8 @@
 // What the result dialogs decide that a screen under Wine cannot show: the link
 // handler (Wine's rich edit drops hyperlink fields; the filter's own rows are in
-// web_link_test.cpp), the stream-in chunking, the OLE callback's storages, the
-// font arithmetic, the colour answers with high contrast on and off, and the
-// value lines.
+// web_link_test.cpp), the stream-in chunking, the OLE callback's storages and the
+// objects it lets in, the font arithmetic, the colour answers with high contrast
+// on and off, and the value lines.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -181,6 +181,35 @@ TEST(ResultDialogOleCallback, NamesItsStoragesAndRemovesItsCompoundFile) {
         EXPECT_EQ(nullptr, data);
     }
     EXPECT_TRUE(FilesIn(scratch.path()).empty()) << "the compound file outlived the callback";
+    CoUninitialize();
+}
+
+TEST(ResultDialogOleCallback, LetsOnlyStaticPicturesIntoTheText) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+        cw::unique_com<IRichEditOleCallback> callback(new CMyRichEditOleCallback);
+        struct Row {
+            const char* name;
+            CLSID classId;
+            bool inserted;
+        };
+        const Row rows[] = {
+            {"no class (Wine's pictures)", {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}}, true},
+            {"metafile", {0x00000315, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}, true},
+            {"DIB", {0x00000316, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}, true},
+            {"enhanced metafile", {0x00000319, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}, true},
+            {"OLE picture object", {0x0BE35204, 0x8F91, 0x11CE, {0x9D, 0xE3, 0, 0xAA, 0, 0x4B, 0xB8, 0x51}}, false},
+            {"packager", {0x0003000C, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}, false},
+            {"web browser", {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}}, false},
+            {"HTML document", {0x25336920, 0x03F9, 0x11CF, {0x8F, 0xD0, 0x00, 0xAA, 0x00, 0x68, 0x6F, 0x13}}, false},
+            {"a neighbour of the pictures", {0x00000317, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}, false},
+        };
+        for (const Row& row : rows) {
+            CLSID classId = row.classId;
+            EXPECT_EQ(row.inserted, callback.get()->QueryInsertObject(&classId, nullptr, 0) == S_OK) << row.name;
+        }
+        EXPECT_NE(S_OK, callback.get()->QueryInsertObject(nullptr, nullptr, 0));
+    }
     CoUninitialize();
 }
 
