@@ -38,8 +38,9 @@ TransferResult CheckProgramSignature(const VerifiedFileLock& program) {
 }
 
 LONG VerifyProgramSignature(const wchar_t* path, HANDLE file) {
-    return cw::VerifyFileSignature(path, WTD_UI_NONE, cw::WintrustSize::WithSignatureSettings, file,
-                                   kUpdatePublisher);
+    static constexpr cw::Publisher kPublisher = {kUpdatePublisher, kUpdatePublisherKeys,
+                                                 sizeof(kUpdatePublisherKeys) / sizeof(kUpdatePublisherKeys[0])};
+    return cw::VerifyFileSignature(path, WTD_UI_NONE, cw::WintrustSize::WithSignatureSettings, file, &kPublisher);
 }
 
 }  // namespace fetchrun

@@ -120,8 +120,10 @@ int Run(const wchar_t* settingUrl) {
     cw::unique_file held = cw::HoldFileForReading(program.c_str());
     if (!held) return kHold;
     if (!HashMatches(held.get(), exeHash)) return kHash;
+    const cw::Publisher publisher = {fetchrun::kUpdatePublisher, fetchrun::kUpdatePublisherKeys,
+                                     sizeof(fetchrun::kUpdatePublisherKeys) / sizeof(fetchrun::kUpdatePublisherKeys[0])};
     if (cw::VerifyFileSignature(program.c_str(), WTD_UI_NONE, cw::WintrustSize::WithSignatureSettings, held.get(),
-                                fetchrun::kUpdatePublisher) != 0) {
+                                &publisher) != 0) {
         return kTrust;
     }
 
