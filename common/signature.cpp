@@ -15,8 +15,6 @@ namespace {
 
 CallSeam<WinVerifyTrustCall> g_winVerifyTrust(&WinVerifyTrust);
 
-constexpr DWORD kSha256Size = sizeof(KeyHashText::digits) / 2;
-
 bool SameBytes(const BYTE* a, DWORD aSize, const BYTE* b, DWORD bSize) {
     return aSize == bSize && (aSize == 0 || std::memcmp(a, b, aSize) == 0);
 }

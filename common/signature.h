@@ -59,9 +59,11 @@ struct Publisher {
     std::size_t keyCount;
 };
 
-// A SHA-256 value in 64 lower-case hex digits and a terminator.
+inline constexpr std::size_t kSha256Size = 32;  // bytes of a SHA-256 value
+
+// A SHA-256 value in lower-case hex digits and a terminator.
 struct KeyHashText {
-    char digits[2 * 32 + 1];
+    char digits[2 * kSha256Size + 1];
 };
 
 // The SHA-256 of the SubjectPublicKeyInfo of `certificate`, taken from its

@@ -1,6 +1,7 @@
 #include "cellwise/ui/value_template.h"
 
 #include <cstddef>
+#include <string_view>
 
 namespace cw {
 namespace {
@@ -9,6 +10,7 @@ constexpr unsigned kValues = 2;
 // A value line is one short line; a wider field only makes the program format
 // and show blanks by the megabyte.
 constexpr std::size_t kMaxFieldDigits = 3;
+constexpr std::wstring_view kFlags = L"-+ #0";
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
@@ -22,7 +24,7 @@ bool SkipField(const std::wstring& spec, std::size_t& at) {
 // The text between the two '!' of an insert: [flags][width][.precision][l|w]s.
 bool IsStringConversion(const std::wstring& spec) {
     std::size_t at = 0;
-    while (at < spec.size() && std::wstring(L"-+ #0").find(spec[at]) != std::wstring::npos) ++at;
+    while (at < spec.size() && kFlags.find(spec[at]) != std::wstring_view::npos) ++at;
     if (!SkipField(spec, at)) return false;
     if (at < spec.size() && spec[at] == L'.') {
         ++at;

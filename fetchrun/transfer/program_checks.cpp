@@ -1,5 +1,6 @@
 #include "fetchrun/transfer/program_checks.h"
 
+#include <iterator>
 #include <vector>
 
 #include "common/signature.h"
@@ -39,7 +40,7 @@ TransferResult CheckProgramSignature(const VerifiedFileLock& program) {
 
 LONG VerifyProgramSignature(const wchar_t* path, HANDLE file) {
     static constexpr cw::Publisher kPublisher = {kUpdatePublisher, kUpdatePublisherKeys,
-                                                 sizeof(kUpdatePublisherKeys) / sizeof(kUpdatePublisherKeys[0])};
+                                                 std::size(kUpdatePublisherKeys)};
     return cw::VerifyFileSignature(path, WTD_UI_NONE, cw::WintrustSize::WithSignatureSettings, file, &kPublisher);
 }
 

@@ -11,6 +11,7 @@
 #include <shlwapi.h>
 
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -121,7 +122,7 @@ int Run(const wchar_t* settingUrl) {
     if (!held) return kHold;
     if (!HashMatches(held.get(), exeHash)) return kHash;
     const cw::Publisher publisher = {fetchrun::kUpdatePublisher, fetchrun::kUpdatePublisherKeys,
-                                     sizeof(fetchrun::kUpdatePublisherKeys) / sizeof(fetchrun::kUpdatePublisherKeys[0])};
+                                     std::size(fetchrun::kUpdatePublisherKeys)};
     if (cw::VerifyFileSignature(program.c_str(), WTD_UI_NONE, cw::WintrustSize::WithSignatureSettings, held.get(),
                                 &publisher) != 0) {
         return kTrust;
