@@ -35,15 +35,11 @@ set(TEST_BIN_DIR ${CMAKE_BINARY_DIR}/testbin)
 set(SCENARIO_DIR ${CMAKE_BINARY_DIR}/scenarios)
 
 # The inner i686 build only compiles: the outer tree registers and runs its tests,
-# makes the prefixes and the test CA, and hands that CA in.
+# makes the prefixes, and hands in the test CA (TEST_CA_DIR, the clone's one that
+# the product build pins too: cmake/PublisherKeys.cmake) and the keys it pins.
 option(CW_I686_INNER "This tree is the i686 build inside a win64 test tree" OFF)
-if(CW_I686_INNER)
-  if(NOT TEST_CA_DIR OR NOT CW_I686_TESTBIN)
-    message(FATAL_ERROR "the inner i686 build needs TEST_CA_DIR and CW_I686_TESTBIN from the outer tree")
-  endif()
-else()
-  # The throwaway code-signing CA of this build tree (tests/sim/signing makes it).
-  set(TEST_CA_DIR ${CMAKE_BINARY_DIR}/testca)
+if(CW_I686_INNER AND NOT CW_I686_TESTBIN)
+  message(FATAL_ERROR "the inner i686 build needs CW_I686_TESTBIN from the outer tree")
 endif()
 set(TEST_CA_ROOT ${TEST_CA_DIR}/root.crt)
 

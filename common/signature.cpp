@@ -6,12 +6,28 @@
 #include <cstring>
 #include <string>
 
+#include "common/byte_reader.h"
 #include "common/call_seam.h"
+#include "common/der_reader.h"
 
 namespace cw {
 namespace {
 
 CallSeam<WinVerifyTrustCall> g_winVerifyTrust(&WinVerifyTrust);
+
+bool SameBytes(const BYTE* a, DWORD aSize, const BYTE* b, DWORD bSize) {
+    return aSize == bSize && (aSize == 0 || std::memcmp(a, b, aSize) == 0);
+}
+
+// Algorithm, its parameters and the key bits, byte for byte.
+bool SameKeyInfo(const CERT_PUBLIC_KEY_INFO& a, const CERT_PUBLIC_KEY_INFO& b) {
+    const CRYPT_ALGORITHM_IDENTIFIER& x = a.Algorithm;
+    const CRYPT_ALGORITHM_IDENTIFIER& y = b.Algorithm;
+    return x.pszObjId && y.pszObjId && std::strcmp(x.pszObjId, y.pszObjId) == 0 &&
+           SameBytes(x.Parameters.pbData, x.Parameters.cbData, y.Parameters.pbData, y.Parameters.cbData) &&
+           SameBytes(a.PublicKey.pbData, a.PublicKey.cbData, b.PublicKey.pbData, b.PublicKey.cbData) &&
+           a.PublicKey.cUnusedBits == b.PublicKey.cUnusedBits;
+}
 
 // Whether the subject of `certificate` has exactly one common name, equal to
 // `publisher`. Two names would leave open which one the signer stands for.
@@ -46,21 +62,80 @@ bool HasOnlyCommonName(PCCERT_CONTEXT certificate, const wchar_t* publisher) {
     return commonNames == 1 && matches == 1;
 }
 
+// The bytes of the SubjectPublicKeyInfo as they stand in the certificate's
+// encoding, only when they decode to the very key CryptoAPI took from that
+// certificate (the one the signature was checked with): a walk that read the
+// bytes otherwise than the decoder did must not judge another key.
+bool FindEncodedKey(PCCERT_CONTEXT certificate, const BYTE*& key, DWORD& size) {
+    const ByteReader encoded(certificate->pbCertEncoded, certificate->cbCertEncoded);
+    DerElement element;
+    if (!FindSubjectPublicKeyInfo(encoded, element)) return false;
+    key = certificate->pbCertEncoded + element.offset;
+    size = static_cast<DWORD>(element.Size());
+
+    CERT_PUBLIC_KEY_INFO* decoded = nullptr;
+    DWORD decodedSize = 0;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, key, size, CRYPT_DECODE_ALLOC_FLAG, nullptr,
+                             &decoded, &decodedSize)) {
+        return false;
+    }
+    const unique_local owned(decoded);  // allocated by the decoder
+    return SameKeyInfo(*decoded, certificate->pCertInfo->SubjectPublicKeyInfo);
+}
+
 // The signer's own certificate from the state of a verification that kept it.
-bool SignerIs(HANDLE state, const wchar_t* publisher) {
+PCCERT_CONTEXT SignerCertificate(HANDLE state) {
     CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(state);
-    if (!provider) return false;
+    if (!provider) return nullptr;
     CRYPT_PROVIDER_SGNR* signer = WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
-    if (!signer || signer->csCertChain == 0 || !signer->pasCertChain || !signer->pasCertChain[0].pCert) return false;
-    return HasOnlyCommonName(signer->pasCertChain[0].pCert, publisher);
+    if (!signer || signer->csCertChain == 0 || !signer->pasCertChain) return nullptr;
+    return signer->pasCertChain[0].pCert;
 }
 
 }  // namespace
 
+bool SubjectPublicKeyHash(PCCERT_CONTEXT certificate, KeyHashText& text) {
+    text.digits[0] = '\0';
+    const BYTE* key = nullptr;
+    DWORD size = 0;
+    if (!certificate || !FindEncodedKey(certificate, key, size)) return false;
+    unique_crypt_prov provider;
+    if (!CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES,
+                              CRYPT_VERIFYCONTEXT | CRYPT_MACHINE_KEYSET)) {
+        return false;
+    }
+    unique_crypt_hash hash;
+    BYTE digest[kSha256Size];
+    DWORD digestSize = sizeof(digest);
+    if (!CryptCreateHash(provider.get(), CALG_SHA_256, 0, 0, hash.put()) ||
+        !CryptHashData(hash.get(), key, size, 0) ||
+        !CryptGetHashParam(hash.get(), HP_HASHVAL, digest, &digestSize, 0) || digestSize != sizeof(digest)) {
+        return false;
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    char* out = text.digits;
+    for (BYTE b : digest) {
+        *out++ = kDigits[b >> 4];
+        *out++ = kDigits[b & 0x0F];
+    }
+    *out = '\0';
+    return true;
+}
+
+bool IsPublisherCertificate(PCCERT_CONTEXT certificate, const Publisher& publisher) {
+    if (!certificate || !publisher.name || !HasOnlyCommonName(certificate, publisher.name)) return false;
+    KeyHashText key;
+    if (!SubjectPublicKeyHash(certificate, key)) return false;
+    for (std::size_t i = 0; i < publisher.keyCount; ++i) {
+        if (publisher.keys[i] && std::strcmp(key.digits, publisher.keys[i]) == 0) return true;
+    }
+    return false;
+}
+
 WinVerifyTrustCall UseWinVerifyTrust(WinVerifyTrustCall call) { return g_winVerifyTrust.Use(call); }
 
 LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice, WintrustSize size, HANDLE handle,
-                         const wchar_t* publisher) {
+                         const Publisher* publisher) {
     WINTRUST_FILE_INFO file = {};
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path;
@@ -80,7 +155,9 @@ LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice, WintrustSize size,
     const HWND window = static_cast<HWND>(INVALID_HANDLE_VALUE);
     LONG result = g_winVerifyTrust.Get()(window, &action, &data);
     if (!publisher) return result;
-    if (result == 0 && !SignerIs(data.hWVTStateData, publisher)) result = TRUST_E_SUBJECT_NOT_TRUSTED;
+    if (result == 0 && !IsPublisherCertificate(SignerCertificate(data.hWVTStateData), *publisher)) {
+        result = TRUST_E_SUBJECT_NOT_TRUSTED;
+    }
     data.dwStateAction = WTD_STATEACTION_CLOSE;
     g_winVerifyTrust.Get()(window, &action, &data);
     return result;

@@ -2,6 +2,7 @@
 // checked file as it was checked.
 #pragma once
 #include <windows.h>
+#include <wincrypt.h>
 #include <wintrust.h>
 
 #include <cstddef>
@@ -48,14 +49,41 @@ using WinVerifyTrustCall = LONG(WINAPI*)(HWND window, GUID* action, LPVOID data)
 // returns the previous one.
 WinVerifyTrustCall UseWinVerifyTrust(WinVerifyTrustCall call);
 
+// A publisher as a signer's own certificate must show it: the one common name of
+// its subject, and its key among `keys` (SHA-256 of the SubjectPublicKeyInfo, 64
+// lower-case hex digits each). Names are not unique across certificate
+// authorities; keys are.
+struct Publisher {
+    const wchar_t* name;
+    const char* const* keys;
+    std::size_t keyCount;
+};
+
+inline constexpr std::size_t kSha256Size = 32;  // bytes of a SHA-256 value
+
+// A SHA-256 value in lower-case hex digits and a terminator.
+struct KeyHashText {
+    char digits[2 * kSha256Size + 1];
+};
+
+// The SHA-256 of the SubjectPublicKeyInfo of `certificate`, taken from its
+// encoding as it stands. False (and `text` empty) when the encoding cannot be
+// walked or disagrees with the key the certificate was decoded with.
+bool SubjectPublicKeyHash(PCCERT_CONTEXT certificate, KeyHashText& text);
+
+// Whether `certificate` is `publisher`'s: exactly one common name in its subject,
+// equal to the name (same characters, same length), and its key hash one of the
+// keys.
+bool IsPublisherCertificate(PCCERT_CONTEXT certificate, const Publisher& publisher);
+
 // Returns WinVerifyTrust's result: 0 only for a valid, trusted signature. With an
 // open `file`, the bytes behind that handle are judged (the path only names them).
-// With a `publisher`, a trusted signature counts only when the subject of the
-// signer's own certificate has exactly one common name and it equals `publisher`
-// (same characters, same length); any other signer gives TRUST_E_SUBJECT_NOT_TRUSTED.
+// With a `publisher`, a trusted signature counts only when the signer's own
+// certificate is the publisher's (IsPublisherCertificate); any other signer gives
+// TRUST_E_SUBJECT_NOT_TRUSTED.
 LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice,
                          WintrustSize size = WintrustSize::WithoutSignatureSettings, HANDLE file = nullptr,
-                         const wchar_t* publisher = nullptr);
+                         const Publisher* publisher = nullptr);
 
 // Opens `path` to read, shared for reading only: while the handle lives no other
 // handle can write, truncate, replace, rename or delete the file, so what a check

@@ -87,6 +87,7 @@ using local_memory_traits = zero_invalid_traits<HLOCAL, &LocalFree>;
 using global_memory_traits = zero_invalid_traits<HGLOBAL, &GlobalFree>;
 using font_traits = zero_invalid_traits<HFONT, &DeleteObject>;
 using brush_traits = zero_invalid_traits<HBRUSH, &DeleteObject>;
+using cert_context_traits = zero_invalid_traits<PCCERT_CONTEXT, &CertFreeCertificateContext>;
 
 template <typename T>
 inline void ReleaseComObject(T* object) noexcept { object->Release(); }
@@ -108,6 +109,7 @@ using unique_local = unique_handle<local_memory_traits>;
 using unique_global = unique_handle<global_memory_traits>;
 using unique_font = unique_handle<font_traits>;
 using unique_brush = unique_handle<brush_traits>;
+using unique_cert_context = unique_handle<cert_context_traits>;
 // One reference to a COM object.
 template <typename T>
 using unique_com = unique_handle<com_traits<T>>;

@@ -41,6 +41,14 @@ WINE64 = "/usr/lib/wine/wine64"
 MiB = 1 << 20
 
 
+def test_ca(build: Path) -> Path:
+    """The clone's test CA that the tree signs with (TEST_CA_DIR of its cache)."""
+    for line in (build / "CMakeCache.txt").read_text().splitlines():
+        if line.startswith("TEST_CA_DIR:"):
+            return Path(line.split("=", 1)[1])
+    return build.parent / "testca"
+
+
 def make_program(build: Path, size: int, out: Path) -> str:
     """A signed PE of about `size` bytes; returns its SHA-256 (upper case)."""
     unsigned = out.with_suffix(".unsigned")
@@ -53,7 +61,7 @@ def make_program(build: Path, size: int, out: Path) -> str:
             piece = pattern[:min(left, len(pattern))]
             f.write(piece)
             left -= len(piece)
-    ca = build / "testca"
+    ca = test_ca(build)
     subprocess.run([str(ROOT / "tools" / "sign.sh"), str(ca / "signer.key"), str(ca / "signer-chain.crt"),
                     str(unsigned), str(out)], check=True)
     unsigned.unlink()

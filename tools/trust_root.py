@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Prints the REGEDIT4 lines (CR LF, no header) that make a Wine prefix trust the
-certificates in <root.crt> (PEM, one or more, or a single DER certificate) as roots.
+certificates in <root.crt> (PEM, one or more, or a single DER certificate) as roots,
+and no longer trust those of <previous.crt> (what the prefix was told to trust
+before) that <root.crt> lacks.
 
-  trust_root.py <root.crt>
+  trust_root.py <root.crt> [<previous.crt>]
 
 Each certificate becomes the machine Root store entry that CertAddEncodedCertificateToStore
 would write: key ...\\Root\\Certificates\\<SHA-1 upper hex>, REG_BINARY "Blob" holding the
@@ -44,26 +46,42 @@ def reg_entry(der: bytes) -> str:
     return f"[{ROOT_KEY}\\{sha1.hex().upper()}]\r\n{value}\r\n\r\n"
 
 
-def main(argv):
-    if len(argv) != 2:
-        sys.stderr.write(__doc__)
-        return 2
+def removal(der: bytes) -> str:
+    return f"[-{ROOT_KEY}\\{hashlib.sha1(der).hexdigest().upper()}]\r\n\r\n"
+
+
+def read_certificates(path: str):
+    """The certificates of `path`; none for a missing or empty file; None after an error."""
     try:
-        with open(argv[1], "rb") as f:
+        with open(path, "rb") as f:
             data = f.read()
     except FileNotFoundError:
-        return 0
+        return []
     if not data.strip():
-        return 0
+        return []
     try:
         ders = certificates(data)
     except ValueError as e:
-        sys.stderr.write(f"{argv[1]}: bad PEM data: {e}\n")
-        return 1
+        sys.stderr.write(f"{path}: bad PEM data: {e}\n")
+        return None
     if not ders:
-        sys.stderr.write(f"{argv[1]}: no certificate found\n")
+        sys.stderr.write(f"{path}: no certificate found\n")
+        return None
+    return ders
+
+
+def main(argv):
+    if len(argv) not in (2, 3):
+        sys.stderr.write(__doc__)
+        return 2
+    ders = read_certificates(argv[1])
+    previous = read_certificates(argv[2]) if len(argv) == 3 else []
+    if ders is None:
         return 1
-    sys.stdout.buffer.write("".join(reg_entry(der) for der in ders).encode("ascii"))
+    # A previous file that cannot be read any more untrusts nothing.
+    gone = [der for der in previous or [] if der not in ders]
+    text = "".join(removal(der) for der in gone) + "".join(reg_entry(der) for der in ders)
+    sys.stdout.buffer.write(text.encode("ascii"))
     return 0
 
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Creates (or refreshes) a Wine test prefix of one build tree: a 64-bit prefix whose
 # graphics driver is "null", so dialogs exist without a screen, and which trusts
-# the test CA when one is given.
+# the test CA when one is given, and no longer the one it trusted before (kept in
+# <prefix>/trusted-root.crt), should the CA have been made anew.
 #   wineprefix.sh <prefix> [<root.crt>]
 set -euo pipefail
 prefix=$1
@@ -38,9 +39,10 @@ regfile=$prefix/drive_c/cellwise-prefix.reg
 {
   printf 'REGEDIT4\r\n\r\n'
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n"Graphics"="null"\r\n\r\n'
-  if [ -s "$root_crt" ]; then python3 "$here/trust_root.py" "$root_crt"; fi
+  if [ -s "$root_crt" ]; then python3 "$here/trust_root.py" "$root_crt" "$prefix/trusted-root.crt"; fi
 } >"$regfile"
 "$WINE" reg import 'C:\cellwise-prefix.reg' </dev/null >>"$log" 2>&1
+if [ -s "$root_crt" ]; then cp -f "$root_crt" "$prefix/trusted-root.crt"; fi
 "$WINESERVER" -k || true
 "$WINESERVER" -w || true
 touch "$prefix/.ready"

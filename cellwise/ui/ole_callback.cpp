@@ -1,8 +1,31 @@
 #include "cellwise/ui/ole_callback.h"
 
+#include <cguid.h>
+
 #include "common/wide_format.h"
 
 namespace Norvane::PC::Ambergate {
+namespace {
+
+// Any answer but S_OK leaves the object out and the rest of the text loads (Wine
+// measured with S_FALSE and E_FAIL alike); a failure code also says "no" to a
+// control that only tests for failure.
+constexpr HRESULT kObjectRefused = E_FAIL;
+
+}  // namespace
+
+bool IsStaticPicture(const CLSID& classId) {
+    // The static picture classes of OLE (cguid.h): CLSID_Picture_Metafile (the same
+    // GUID as CLSID_StaticMetafile), CLSID_Picture_Dib (as CLSID_StaticDib; a bitmap
+    // is kept as a DIB) and CLSID_Picture_EnhMetafile. Wine's rich edit gives the
+    // pictures it makes from \pict, and from the \result of an \object, no class
+    // at all (CLSID_NULL, measured); nothing can be created from that either.
+    for (const CLSID* picture :
+         {&CLSID_NULL, &CLSID_Picture_Metafile, &CLSID_Picture_Dib, &CLSID_Picture_EnhMetafile}) {
+        if (IsEqualCLSID(classId, *picture)) return true;
+    }
+    return false;
+}
 
 CMyRichEditOleCallback::CMyRichEditOleCallback() {
     // Without a root storage the control is simply given no sub-storage.
@@ -45,7 +68,11 @@ STDMETHODIMP CMyRichEditOleCallback::GetInPlaceContext(LPOLEINPLACEFRAME* frame,
 }
 
 STDMETHODIMP CMyRichEditOleCallback::ShowContainerUI(BOOL) { return S_OK; }
-STDMETHODIMP CMyRichEditOleCallback::QueryInsertObject(LPCLSID, LPSTORAGE, LONG) { return S_OK; }
+
+STDMETHODIMP CMyRichEditOleCallback::QueryInsertObject(LPCLSID classId, LPSTORAGE, LONG) {
+    return classId && IsStaticPicture(*classId) ? S_OK : kObjectRefused;
+}
+
 STDMETHODIMP CMyRichEditOleCallback::DeleteObject(LPOLEOBJECT) { return S_OK; }
 STDMETHODIMP CMyRichEditOleCallback::QueryAcceptData(LPDATAOBJECT, CLIPFORMAT*, DWORD, BOOL, HGLOBAL) { return S_OK; }
 STDMETHODIMP CMyRichEditOleCallback::ContextSensitiveHelp(BOOL) { return S_OK; }

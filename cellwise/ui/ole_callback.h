@@ -1,5 +1,5 @@
 // The rich text's OLE callback: hands the control sub-storages of one temporary
-// compound file for embedded objects.
+// compound file for embedded objects, and lets only static pictures in.
 #pragma once
 #include <windows.h>
 #include <ole2.h>
@@ -14,6 +14,11 @@ inline constexpr DWORD kRootStorageMode =
     STGM_TRANSACTED | STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE | STGM_DELETEONRELEASE;
 inline constexpr DWORD kSubStorageMode = STGM_TRANSACTED | STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
 inline constexpr wchar_t kStorageNameFormat[] = L"REOLEStorage%d";
+
+// Whether an object of `classId` may enter the rich text: static pictures only,
+// whose data is drawn and never run. Any other class would be created (and its
+// code run) while the text loads.
+bool IsStaticPicture(const CLSID& classId);
 
 // Created with one reference; destroyed by the Release that ends the last one.
 // Single-threaded (the dialog's apartment): the count is a plain counter.

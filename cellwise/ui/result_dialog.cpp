@@ -8,6 +8,7 @@
 #include "cellwise/report/product_identity.h"
 #include "cellwise/ui/dialog_style.h"
 #include "cellwise/ui/rich_text.h"
+#include "cellwise/ui/value_template.h"
 #include "common/com_apartment.h"
 #include "common/foreground.h"
 #include "common/resource_library.h"
@@ -48,6 +49,9 @@ int ShowResultDialog(const CheckOutcome& outcome) {
 }
 
 std::wstring ExpandValueTemplate(const std::wstring& pattern, const std::wstring& first, const std::wstring& second) {
+    if (!IsTwoValueTemplate(pattern)) return first + L" " + second;
+    // The check lets only %1 and %2 through; the other slots still read as empty
+    // should FormatMessage ever see an insert the check did not.
     DWORD_PTR inserts[kMaxInserts];
     for (DWORD_PTR& insert : inserts) insert = reinterpret_cast<DWORD_PTR>(L"");
     inserts[0] = reinterpret_cast<DWORD_PTR>(first.c_str());

@@ -19,8 +19,9 @@ namespace cw {
 int ShowResultDialog(const CheckOutcome& outcome);
 
 // A value line: the language library's FormatMessage template with %1 `first`
-// and %2 `second`. Inserts beyond the two read as empty; a template that
-// FormatMessage rejects (or an empty one) gives the two values joined by a blank.
+// and %2 `second`. A template that asks for more than the two values (see
+// IsTwoValueTemplate), one that FormatMessage rejects, or an empty one gives the
+// two values joined by a blank.
 std::wstring ExpandValueTemplate(const std::wstring& pattern, const std::wstring& first, const std::wstring& second);
 
 }  // namespace cw

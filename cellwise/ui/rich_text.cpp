@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "cellwise/ui/ole_callback.h"
-#include "common/ascii_case.h"
 #include "common/companion.h"
 #include "common/unique_handle.h"
+#include "common/web_link.h"
 
 namespace cw {
 
@@ -48,14 +48,6 @@ void LoadRichText(HWND control, HMODULE library, bool found) {
 
 void OpenWithShell(HWND owner, const wchar_t* target) {
     ShellExecuteW(owner, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-bool IsWebLink(const std::wstring& text) {
-    for (const wchar_t* scheme : {L"http://", L"https://", L"mailto:"}) {
-        const std::wstring prefix(scheme);
-        if (text.size() > prefix.size() && EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix)) return true;
-    }
-    return false;
 }
 
 LRESULT OnLinkNotify(HWND owner, const ENLINK& link, LinkOpener open) {

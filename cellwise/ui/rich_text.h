@@ -5,8 +5,6 @@
 #include <windows.h>
 #include <richedit.h>
 
-#include <string>
-
 namespace cw {
 
 inline constexpr wchar_t kRtfResourceType[] = L"RTF";
@@ -32,14 +30,9 @@ void LoadRichText(HWND control, HMODULE library, bool found);
 using LinkOpener = void (*)(HWND owner, const wchar_t* target);
 void OpenWithShell(HWND owner, const wchar_t* target);
 
-// Whether a link text is a web or mail address (http:, https:, mailto:, ASCII
-// case ignored): the only links handed to the shell, whose "open" would as well
-// start any program or document a text names.
-bool IsWebLink(const std::wstring& text);
-
 // EN_LINK from the rich text: a release of the left button opens the text of the
-// link's range (when it has any and it is a web link) and answers 1; every other
-// mouse message answers 0 and is left to the control.
+// link's range (when it has any and it is a web link, common/web_link.h) and
+// answers 1; every other mouse message answers 0 and is left to the control.
 LRESULT OnLinkNotify(HWND owner, const ENLINK& link, LinkOpener open = OpenWithShell);
 
 }  // namespace cw

@@ -8,6 +8,7 @@
 #include "fetchrun/app/exit_codes.h"
 #include "fetchrun/transfer/fetchrun_log.h"
 #include "common/foreground.h"
+#include "common/web_link.h"
 #include "fetchrun/app/resource.h"
 #include "fetchrun/app/run_update.h"
 #include "fetchrun/transfer/settings_ini.h"
@@ -232,7 +233,9 @@ HRESULT CALLBACK CFetchDialog::TaskDialogCallback(HWND, UINT notification, WPARA
         case TDN_BUTTON_CLICKED: return S_OK;
         case TDN_HYPERLINK_CLICKED: {
             const wchar_t* link = reinterpret_cast<const wchar_t*>(lParam);
-            if (!link) return S_FALSE;
+            // The texts come from the language library: like the result window,
+            // only web and mail addresses go to the shell.
+            if (!link || !cw::IsWebLink(link)) return S_FALSE;
             LogFormat(L"open URL:%s.", link);
             ShellExecuteW(nullptr, L"open", link, nullptr, nullptr, SW_SHOW);
             return S_FALSE;

@@ -1,5 +1,6 @@
 #include "fetchrun/transfer/program_checks.h"
 
+#include <iterator>
 #include <vector>
 
 #include "common/signature.h"
@@ -38,8 +39,9 @@ TransferResult CheckProgramSignature(const VerifiedFileLock& program) {
 }
 
 LONG VerifyProgramSignature(const wchar_t* path, HANDLE file) {
-    return cw::VerifyFileSignature(path, WTD_UI_NONE, cw::WintrustSize::WithSignatureSettings, file,
-                                   kUpdatePublisher);
+    static constexpr cw::Publisher kPublisher = {kUpdatePublisher, kUpdatePublisherKeys,
+                                                 std::size(kUpdatePublisherKeys)};
+    return cw::VerifyFileSignature(path, WTD_UI_NONE, cw::WintrustSize::WithSignatureSettings, file, &kPublisher);
 }
 
 }  // namespace fetchrun

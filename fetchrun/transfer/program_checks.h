@@ -28,8 +28,9 @@ TransferResult CheckProgramHash(const VerifiedFileLock& program, const std::wstr
 TransferResult CheckProgramSignature(const VerifiedFileLock& program);
 
 // WinVerifyTrust on a program without any UI, pinned to the update publisher: 0
-// when the signature is valid, trusted and the publisher's, else the platform's
-// result (TRUST_E_SUBJECT_NOT_TRUSTED for another publisher). With an open `file`
+// when the signature is valid, trusted and the publisher's (its name and one of
+// its keys), else the platform's result (TRUST_E_SUBJECT_NOT_TRUSTED for another
+// publisher, or the publisher's name on another key). With an open `file`
 // (read access), its bytes are judged, whatever `path` names.
 LONG VerifyProgramSignature(const wchar_t* path, HANDLE file = nullptr);
 

@@ -105,13 +105,16 @@ class DialogScenario:
     battery.dll, hwlink.dll when the machine is to be listed, and a Fetchrun.exe."""
 
     def __init__(self, test, library: str = nb.Library.SIGNED, listed: bool = False,
-                 fetchrun: Optional[str] = SIGNED, language: int = EN, partial: bool = False):
+                 fetchrun: Optional[str] = SIGNED, language: int = EN, partial: bool = False,
+                 hostile: bool = False):
         self.scenario = nb.Scenario(test, library)
         self.folder = self.scenario.folder
         self.runs = 0
         self.language = language
         if partial:
             shutil.copy2(nb.TEST_BIN / "battery-partial.dll", self.folder / "battery.dll")
+        if hostile:
+            shutil.copy2(nb.TEST_BIN / "signed" / "battery-hostile.dll", self.folder / "battery.dll")
         if listed:
             shutil.copy2(fw.HWLINK, self.folder / "hwlink.dll")
         if fetchrun:
@@ -199,6 +202,20 @@ class VerdictDialog(unittest.TestCase):
         self.assertEqual("Battery Pack Check", child_text(trace, 1000))  # the one text it has
         self.assertEqual(TEMPLATE["ok"], child_text(trace, 1))
         self.assertEqual("", child_text(trace, 1001))  # the library has no rich text 104
+
+    def test_hostile_library_gets_its_values_shown_plainly(self):
+        # Trusted, but signed by another publisher, as a library may be: its value
+        # templates have '*' fields that would take further values, its rich text
+        # embeds an object of the packager class and pictures.
+        s = DialogScenario(self, hostile=True)
+        code, trace = s.run([nb.TARGET], ["wait result", "snap cellwise_result_hostile_library", "press 1"])
+        self.assertEqual(nb.EXIT_TARGET, code)
+        self.assertEqual(["Hostile Library"], captions(trace, "result"))
+        self.assertEqual("%s %s" % (nb.TARGET.name, nb.TARGET.serial), child_text(trace, 1003))
+        self.assertEqual("Wine 0", child_text(trace, 1005))
+        rich = child_text(trace, 1001)
+        self.assertTrue(rich.startswith("This library's texts are hostile."), rich)
+        self.assertIn("The text goes on.", rich)
 
 
 class FirmwareDialog(unittest.TestCase):

@@ -100,14 +100,20 @@ class TargetMode(ServedScenario):
         self.assertEqual(["/settings/t.ini"], [r.path for r in self.server.requests])
 
     def test_program_of_another_trusted_publisher_is_refused(self):
-        other = (TEST_BIN / "signed" / "recorder-other.exe").read_bytes()
-        self.server.add_bytes("/fwexe/other.exe", other)
-        url = self.settings(exe_url=self.server.url("/fwexe/other.exe"), exe_hash=sha256(other), exe_param="/x")
-        self.assertEqual(EXIT_DOWNLOAD, self.s.check("/Url:" + url))
-        lines = self.s.lines()
-        self.assert_failed_end(lines, NOT_THE_PUBLISHER)
-        self.assertEqual("return 0x00000066.", lines[-1])
-        self.assertFalse(any(line.startswith("exec  : ") for line in lines))
+        # Signed by a trusted leaf in another name, and in the maker's name on a
+        # key the build does not pin (the maker's own key runs: the first test).
+        for copy in ("recorder-other.exe", "recorder-impostor.exe"):
+            with self.subTest(copy=copy):
+                program = (TEST_BIN / "signed" / copy).read_bytes()
+                self.server.add_bytes("/fwexe/" + copy, program)
+                url = self.settings(exe_url=self.server.url("/fwexe/" + copy), exe_hash=sha256(program),
+                                    exe_param="/x")
+                self.s.path("runkey.exe.record").unlink(missing_ok=True)
+                self.assertEqual(EXIT_DOWNLOAD, self.s.check("/Url:" + url))
+                lines = self.s.lines()
+                self.assert_failed_end(lines, NOT_THE_PUBLISHER)
+                self.assertEqual("return 0x00000066.", lines[-1])
+                self.assertFalse(any(line.startswith("exec  : ") for line in lines))
 
     def test_nothing_of_the_run_stays_in_the_wininet_cache(self):
         def cache_files():

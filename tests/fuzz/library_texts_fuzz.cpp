@@ -1,9 +1,11 @@
-// Fetchrun's texts from the language library: escaped line breaks and the one-%s
-// message formats, which must never read an argument that is not there.
+// Texts from the language library: Fetchrun's escaped line breaks and one-%s
+// message formats, which must never read an argument that is not there, and
+// Cellwise's check of its value line templates.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "cellwise/ui/value_template.h"
 #include "fetchrun/app/texts.h"
 #include "tests/fuzz/fuzz_input.h"
 
@@ -21,5 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Check(message.size() <= format.size() + value.size(), "at most one insertion");
     fetchrun::ComposeErrorMessage(value, format, value);
     fetchrun::FileNameOfPath(all);
+    cw::IsTwoValueTemplate(all);
     return 0;
 }

@@ -1,12 +1,14 @@
 // Authenticode checks against real files: the test copies of battery.dll that the
-// build signs with this tree's throwaway CA (in <test folder>\signed), which the
-// test prefix trusts.
+// build signs with the clone's throwaway CA (in <test folder>\signed), which the
+// test prefix trusts; and the publisher's key pin on that CA's certificates.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <wintrust.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/companion.h"
 #include "common/signature.h"
@@ -86,34 +88,108 @@ TEST(SignatureCheck, MissingFileGivesFileNotFound) {
     ExpectVerdict(L"no-such-library.dll", static_cast<LONG>(ERROR_FILE_NOT_FOUND));
 }
 
+// The test CA's leaves (testbin\certs, from tools/testca.sh): "signer" is the
+// maker, "impostor" the maker's name on another key, "other" another publisher,
+// "twonames" the maker's key under the maker's name and another. Each comes with
+// the SHA-256 of its key as openssl computes it (README, Security).
+std::vector<std::uint8_t> CertificateBytes(const wchar_t* leaf) {
+    return test_support::ReadBytes(TestFolder() + L"\\certs\\" + leaf + L".der");
+}
+
+std::string KeyHash(const wchar_t* leaf) {
+    std::string text = test_support::ReadNarrowFile(TestFolder() + L"\\certs\\" + leaf + L".spki-sha256");
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+cw::unique_cert_context Certificate(const std::vector<std::uint8_t>& der) {
+    return cw::unique_cert_context(CertCreateCertificateContext(X509_ASN_ENCODING, der.data(),
+                                                                static_cast<DWORD>(der.size())));
+}
+
 TEST(SignatureCheck, PublisherIsTheSignersOneCommonNameExactly) {
     RequireCopy(L"battery-other.dll");
     ExpectVerdict(L"battery-other.dll", kTrusted, "another publisher's trusted signature, no publisher asked for");
+    // The name of the other publisher is fixed by the test CA; the signer of the
+    // others carries the name the build pins.
+    const std::string otherKey = KeyHash(L"other");
+    const std::string signerKey = KeyHash(L"signer");
+    ASSERT_EQ(64u, otherKey.size()) << "build test_certificates";
+    const char* const otherKeys[] = {otherKey.c_str()};
+    const char* const signerKeys[] = {signerKey.c_str()};
     struct Row {
         const wchar_t* copy;
-        const wchar_t* publisher;
+        const wchar_t* name;
+        const char* const* keys;
         LONG expected;
     };
-    // The other publisher's name is fixed by the test CA; the signer of the
-    // others carries the name the build pins.
     const Row rows[] = {
-        {L"battery-other.dll", L"Other Publisher", kTrusted},
-        {L"battery-other.dll", L"other publisher", kNotThePublisher},
-        {L"battery-other.dll", L"Other Publisher ", kNotThePublisher},
-        {L"battery-other.dll", L"Other", kNotThePublisher},
-        {L"battery-other.dll", L"", kNotThePublisher},
-        {L"battery.dll", L"Other Publisher", kNotThePublisher},
+        {L"battery-other.dll", L"Other Publisher", otherKeys, kTrusted},
+        {L"battery-other.dll", L"other publisher", otherKeys, kNotThePublisher},
+        {L"battery-other.dll", L"Other Publisher ", otherKeys, kNotThePublisher},
+        {L"battery-other.dll", L"Other", otherKeys, kNotThePublisher},
+        {L"battery-other.dll", L"", otherKeys, kNotThePublisher},
+        {L"battery-other.dll", L"Other Publisher", signerKeys, kNotThePublisher},  // its name, not its key
+        {L"battery.dll", L"Other Publisher", otherKeys, kNotThePublisher},
         // A signature that fails on its own keeps its own result.
-        {L"battery-unsigned.dll", L"Other Publisher", kNoSignature},
-        {L"battery-tampered.dll", L"Other Publisher", kBadDigest},
+        {L"battery-unsigned.dll", L"Other Publisher", otherKeys, kNoSignature},
+        {L"battery-tampered.dll", L"Other Publisher", otherKeys, kBadDigest},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(Narrow(row.copy) + " for " + Narrow(row.publisher));
+        SCOPED_TRACE(Narrow(row.copy) + " for " + Narrow(row.name) + (row.keys == otherKeys ? "" : ", maker's key"));
         const std::wstring path = SignedCopy(row.copy);
+        const cw::Publisher publisher = {row.name, row.keys, 1};
         EXPECT_EQ(Hex(row.expected),
                   Hex(cw::VerifyFileSignature(path.c_str(), WTD_UI_NONE, cw::WintrustSize::WithSignatureSettings,
-                                              nullptr, row.publisher)));
+                                              nullptr, &publisher)));
     }
+}
+
+TEST(SignatureKeyPin, TheKeyHashIsOpensslsHashOfTheKeyInTheCertificate) {
+    for (const wchar_t* leaf : {L"signer", L"impostor", L"other", L"twonames"}) {
+        SCOPED_TRACE(Narrow(leaf));
+        const cw::unique_cert_context certificate = Certificate(CertificateBytes(leaf));
+        ASSERT_TRUE(certificate) << "build test_certificates";
+        const std::string expected = KeyHash(leaf);
+        EXPECT_EQ(64u, expected.size());
+        cw::KeyHashText hash;
+        ASSERT_TRUE(cw::SubjectPublicKeyHash(certificate.get(), hash));
+        EXPECT_EQ(expected, std::string(hash.digits));
+    }
+    EXPECT_EQ(KeyHash(L"signer"), KeyHash(L"twonames")) << "the test CA gives both the maker's key";
+    EXPECT_NE(KeyHash(L"signer"), KeyHash(L"impostor"));
+}
+
+TEST(SignatureKeyPin, OnlyThePublishersNameOnOneOfItsKeysIsThePublisher) {
+    const std::string maker = KeyHash(L"signer");
+    const std::string impostor = KeyHash(L"impostor");
+    const std::string unrelated(64, 'a');
+    ASSERT_EQ(64u, maker.size()) << "build test_certificates";
+    struct Row {
+        const wchar_t* leaf;
+        std::vector<const char*> keys;
+        bool accepted;
+    };
+    const Row rows[] = {
+        {L"signer", {maker.c_str()}, true},
+        {L"impostor", {maker.c_str()}, false},  // the maker's name on another key
+        {L"twonames", {maker.c_str()}, false},  // the maker's key under two names
+        {L"other", {maker.c_str()}, false},
+        {L"signer", {unrelated.c_str()}, false},
+        {L"signer", {}, false},
+        // While a key is rotated both are listed; either is accepted.
+        {L"signer", {impostor.c_str(), maker.c_str()}, true},
+        {L"impostor", {impostor.c_str(), maker.c_str()}, true},
+        {L"signer", {unrelated.c_str(), impostor.c_str()}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.leaf) + " against " + std::to_string(row.keys.size()) + " key(s)");
+        const cw::unique_cert_context certificate = Certificate(CertificateBytes(row.leaf));
+        ASSERT_TRUE(certificate);
+        const cw::Publisher publisher = {L"Norvane", row.keys.data(), row.keys.size()};
+        EXPECT_EQ(row.accepted, cw::IsPublisherCertificate(certificate.get(), publisher));
+    }
+    EXPECT_FALSE(cw::IsPublisherCertificate(nullptr, {L"Norvane", nullptr, 0}));
 }
 
 // LoadResourceLibrary finds battery.dll only beside the running program, so each case

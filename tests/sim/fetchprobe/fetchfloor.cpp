@@ -11,6 +11,7 @@
 #include <shlwapi.h>
 
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -120,8 +121,10 @@ int Run(const wchar_t* settingUrl) {
     cw::unique_file held = cw::HoldFileForReading(program.c_str());
     if (!held) return kHold;
     if (!HashMatches(held.get(), exeHash)) return kHash;
+    const cw::Publisher publisher = {fetchrun::kUpdatePublisher, fetchrun::kUpdatePublisherKeys,
+                                     std::size(fetchrun::kUpdatePublisherKeys)};
     if (cw::VerifyFileSignature(program.c_str(), WTD_UI_NONE, cw::WintrustSize::WithSignatureSettings, held.get(),
-                                fetchrun::kUpdatePublisher) != 0) {
+                                &publisher) != 0) {
         return kTrust;
     }
 
