@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite: set-up, the pure logic built natively under sanitizers
 # (its unit suites and a few seconds of each fuzz target), the i686 product build
-# with its PE checks, the release (two more product builds, compared), then the
-# test tree, whose tests run on two sides under Wine at the same time: the x86_64
-# test build, and the shipped i686 files (build/win32/ship) with an i686 build of
-# the unit tests, as a 64-bit Windows runs them under WoW64.
+# with its PE checks, then the test tree, whose tests run on two sides under Wine
+# at the same time: the x86_64 test build, and the shipped i686 files
+# (build/win32/ship) with an i686 build of the unit tests, as a 64-bit Windows
+# runs them under WoW64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -17,8 +17,6 @@ ctest --preset native
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
 ctest --test-dir build/win32 --output-on-failure
-# The release script, and two product builds in other folders compared byte for byte.
-tests/release/test_release.sh
 
 cmake --preset win64 >/dev/null
 cmake --build --preset win64

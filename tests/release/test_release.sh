@@ -48,6 +48,7 @@ copy_sources "$two"
 "$root/tools/testca.sh" "$tmp/ca"
 maker_key=$(openssl x509 -in "$tmp/ca/signer.crt" -noout -pubkey | openssl pkey -pubin -outform DER \
   | sha256sum | cut -c1-64)
+
 # A test release: signed by the test CA, whose maker key it pins.
 SOURCE_DATE_EPOCH=1700000000 env -u UPDATE_PUBLISHER_KEYS "$one/tools/release.sh" --test-ca "$tmp/ca" --out "$tmp/out-test" \
   >"$tmp/release-test.log" 2>&1 || { cat "$tmp/release-test.log" >&2; fail "the test release failed"; }
