@@ -7,12 +7,13 @@
 # Cellwise.exe without -silent on an Xvfb screen, shows the result dialog there
 # for a few seconds, saves a screenshot of it and presses its button.
 #
-#   tools/demo.sh --fleet [--burst N]
+#   tools/demo.sh --fleet [--burst N [--hold S]]
 # checks a fleet instead: 32 simulated notebooks, each with its own product name
 # and identifying number, run silently in rounds of concurrent runs (one round per
 # set of packs the prefix simulates) with one CSV report for all of them, which
 # tools/fleet_summary.py then summarises (tests/e2e/fleet.py). With --burst, N
-# notebooks with the same pack all start at once.
+# notebooks with the same pack all start at once; with --hold, while another
+# program holds the report for S seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD

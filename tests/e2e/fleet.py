@@ -8,20 +8,22 @@ at once. Each run is a notebook of its own through its environment: the product
 name and identifying number WMI gives (wmisim.dll) and its embedded controller's
 value (ecsim.dll), which with the firmware's system identifier (the simulated
 KHWPORT driver behind the real hwlink.dll) decides whether the machine is listed
-for the firmware update.
+for the firmware update. In one round another program holds the report as the
+round begins (holdfile.exe), so its runs meet at the report together.
 
 Used by the fleet scenario (test_cellwise_fleet.py) and by `tools/demo.sh --fleet`,
 which runs this module:
 
-    python3 fleet.py --folder DIR [--burst N]
+    python3 fleet.py --folder DIR [--burst N [--hold S]]
 
-checks the fleet (or, with --burst, N notebooks with the same pack, all at once)
-into DIR/share/report.csv and prints what each round took and the summary of the
+checks the fleet (or, with --burst, N notebooks with the same pack, all at once,
+with --hold while the report is held for S seconds) into DIR/share/report.csv and prints what each round took and the summary of the
 report (tools/fleet_summary.py).
 """
 import argparse
 import os
 import shutil
+import subprocess
 import sys
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -36,6 +38,7 @@ from notebook import (EXIT_LIBRARY, EXIT_NO_BATTERY, EXIT_NO_TARGET, EXIT_TARGET
 from winerun import SHIP_DIR, TEST_BIN, WINE64, dos_path
 
 WMISIM = TEST_BIN / "wmisim.dll"
+HOLDFILE = TEST_BIN / "holdfile.exe"
 WBEM_LOCATOR_SERVER = "HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{4590F811-1D3A-11D0-891F-00AA004B2E24}" \
                       "\\InprocServer32"
 WINE_WBEM_LOCATOR = "C:\\windows\\system32\\wbem\\wbemprox.dll"
@@ -68,44 +71,55 @@ def _machines(product: str, prefix: str, first: int, count: int, batteries, expe
             for n in range(first, first + count)]
 
 
+@dataclass(frozen=True)
+class Round:
+    """Notebooks that hold the same packs, checked at once. With `held`, another
+    program (a spreadsheet showing the report, say) holds the report against
+    writers for that many seconds as the round begins."""
+    title: str
+    machines: List[Machine]
+    held: float = 0
+
+
 AERO14, AERO16, SLATE13 = "Norvane Aero 14", "Norvane Aero 16", "Norvane Slate 13"
 
-# The fleet: 32 notebooks in the rounds they are checked in. A round is the packs
-# its notebooks hold and the notebooks; a notebook may appear in a later round
-# again (checked after its pack was replaced).
+# The fleet: 32 notebooks in the rounds they are checked in. A notebook may come
+# again in a later round (checked after its pack was replaced).
 REPLACED = _machines(AERO14, "NVA14", 101, 1, [TARGET], EXIT_TARGET)[0]
-FLEET: List[Tuple[str, List[Machine]]] = [
-    ("a target pack, model and serial range (NRV-BP41A)",
-     [REPLACED] + _machines(AERO14, "NVA14", 102, 6, [TARGET], EXIT_TARGET)
-     + [Machine(AERO14, "To Be Filled By O.E.M.", (TARGET,), EXIT_TARGET)]),
-    ("a target pack, listed by its serial (NRV-BP52)",
-     _machines(SLATE13, "NVS13", 201, 3, [TARGET_B], EXIT_TARGET)),
-    ("a pack that is not a target",
-     _machines(AERO14, "NVA14", 301, 12, [NON_TARGET], EXIT_NO_TARGET)
-     + [Machine(AERO14, "NVA14-0101", (NON_TARGET,), EXIT_NO_TARGET),  # REPLACED, with its new pack
-        Machine(AERO14, "NVA14-0313", (NON_TARGET,), EXIT_NO_TARGET, runs=3),
-        Machine(AERO16, "NVA16-0401", (NON_TARGET,), EXIT_NO_TARGET, listed=True),
-        Machine(AERO16, "NVA16-0402", (NON_TARGET,), EXIT_LIBRARY, library=False),
-        Machine("Wine", None, (NON_TARGET,), EXIT_NO_TARGET)]),
-    ("no battery",
-     _machines(AERO16, "NVA16", 501, 3, [], EXIT_NO_BATTERY)),
-    ("two packs, the second a target",
-     _machines(AERO16, "NVA16", 601, 2, [NON_TARGET, TARGET_B], EXIT_TARGET)),
+FLEET: List[Round] = [
+    Round("a target pack, model and serial range (NRV-BP41A)",
+          [REPLACED] + _machines(AERO14, "NVA14", 102, 6, [TARGET], EXIT_TARGET)
+          + [Machine(AERO14, "To Be Filled By O.E.M.", (TARGET,), EXIT_TARGET)]),
+    Round("a target pack, listed by its serial (NRV-BP52)",
+          _machines(SLATE13, "NVS13", 201, 3, [TARGET_B], EXIT_TARGET)),
+    Round("a pack that is not a target, report held 5 s",
+          _machines(AERO14, "NVA14", 301, 12, [NON_TARGET], EXIT_NO_TARGET)
+          + [Machine(AERO14, "NVA14-0101", (NON_TARGET,), EXIT_NO_TARGET),  # REPLACED, with its new pack
+             Machine(AERO14, "NVA14-0313", (NON_TARGET,), EXIT_NO_TARGET, runs=3),
+             Machine(AERO16, "NVA16-0401", (NON_TARGET,), EXIT_NO_TARGET, listed=True),
+             Machine(AERO16, "NVA16-0402", (NON_TARGET,), EXIT_LIBRARY, library=False),
+             Machine("Wine", None, (NON_TARGET,), EXIT_NO_TARGET)],
+          held=5),
+    Round("no battery",
+          _machines(AERO16, "NVA16", 501, 3, [], EXIT_NO_BATTERY)),
+    Round("two packs, the second a target",
+          _machines(AERO16, "NVA16", 601, 2, [NON_TARGET, TARGET_B], EXIT_TARGET)),
 ]
 
 
 def notebooks(fleet=FLEET) -> List[Machine]:
     """Every machine once (a machine checked again counts once)."""
     seen = {}
-    for _, machines in fleet:
-        for m in machines:
+    for r in fleet:
+        for m in r.machines:
             seen.setdefault((m.product, m.number), m)
     return list(seen.values())
 
 
-def burst(count: int) -> List[Tuple[str, List[Machine]]]:
+def burst(count: int, held: float = 0) -> List[Round]:
     """`count` notebooks with the same pack, checked all at once."""
-    return [("%d notebooks at once" % count, _machines(AERO14, "NVB14", 1, count, [NON_TARGET], EXIT_NO_TARGET))]
+    title = "%d notebooks at once" % count + (", report held %g s" % held if held else "")
+    return [Round(title, _machines(AERO14, "NVB14", 1, count, [NON_TARGET], EXIT_NO_TARGET), held)]
 
 
 @dataclass
@@ -129,6 +143,9 @@ class Fleet:
         self.logs = folder / "logs"
         self.report = self.share / "report.csv"
         self.runs: List[Run] = []
+        self.seconds: List[float] = []  # per round, from its start (and the hold's) to its last run's end
+        # Per held round: the report's size as the hold began and as it ended.
+        self.held_sizes: List[Tuple[int, int]] = []
 
     def __enter__(self):
         for d in (self.app, self.broken, self.share, self.logs):
@@ -139,7 +156,7 @@ class Fleet:
         unbuilt = Library.place(Library.SIGNED, self.app)
         if unbuilt:
             raise FileNotFoundError("signed battery.dll not built: %s" % unbuilt)
-        for needed in (fw.HWCALL, fw.ECSIM, WMISIM):
+        for needed in (fw.HWCALL, fw.ECSIM, WMISIM, HOLDFILE):
             if not needed.is_file():
                 raise FileNotFoundError("%s not built" % needed)
         self.bench = fw.Bench(fw.Named("fleet"), "bench")
@@ -191,19 +208,48 @@ class Fleet:
                            timeout=RUN_TIMEOUT + 2 * BUSY_WAIT, cwd=folder, env=self.environment(machine))
         return Run(machine, code, time.monotonic() - began)
 
+    @property
+    def _marker(self) -> Path:
+        return self.logs / "held"
+
+    def hold(self, seconds: float) -> subprocess.Popen:
+        """Starts holdfile.exe on the report (made with just its byte order mark when
+        missing, as an administrator may lay it out) and waits until it holds it."""
+        if not self.report.exists():
+            self.report.write_bytes(b"\xff\xfe")
+        marker = self._marker
+        marker.unlink(missing_ok=True)
+        with open(self.logs / "holdfile.out", "ab") as out:
+            holder = subprocess.Popen([WINE64, str(HOLDFILE), dos_path(self.report), str(int(seconds * 1000)),
+                                       dos_path(marker)], stdin=subprocess.DEVNULL, stdout=out, stderr=out)
+        deadline = time.monotonic() + RUN_TIMEOUT
+        while not marker.exists():
+            if holder.poll() is not None or time.monotonic() > deadline:
+                holder.kill()
+                raise RuntimeError("holdfile.exe did not hold the report (exit %s)" % holder.wait())
+            time.sleep(0.05)
+        return holder
+
     def check_rounds(self, fleet=FLEET, report: Callable[[str], None] = lambda line: None) -> List[Run]:
         """Checks every round's notebooks at once, round after round; returns the runs in start order."""
-        for title, machines in fleet:
-            batteries = machines[0].batteries
-            assert all(m.batteries == batteries for m in machines), title
+        for r in fleet:
+            batteries = r.machines[0].batteries
+            assert all(m.batteries == batteries for m in r.machines), r.title
             Notebook.install(batteries)
-            jobs = [m for m in machines for _ in range(m.runs)]
+            jobs = [m for m in r.machines for _ in range(m.runs)]
             began = time.monotonic()
+            holder = self.hold(r.held) if r.held else None
+            size = self.report.stat().st_size if holder else 0
             with ThreadPoolExecutor(len(jobs)) as pool:
                 done = list(pool.map(self.check, jobs, range(len(self.runs), len(self.runs) + len(jobs))))
+            if holder:
+                if holder.wait() != 0:
+                    raise RuntimeError("holdfile.exe ended with %d" % holder.returncode)
+                self.held_sizes.append((size, int(self._marker.read_text())))
             self.runs += done
-            report("%-52s %2d runs at once, %5.1f s (longest run %4.1f s)" % (
-                title + ":", len(jobs), time.monotonic() - began, max(r.seconds for r in done)))
+            self.seconds.append(time.monotonic() - began)
+            report("%-52s %3d runs at once, %5.1f s (longest run %4.1f s)" % (
+                r.title + ":", len(jobs), self.seconds[-1], max(run.seconds for run in done)))
         return self.runs
 
 
@@ -211,11 +257,13 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     parser = argparse.ArgumentParser(description="Checks a simulated fleet into one report and summarises it.")
     parser.add_argument("--folder", required=True, type=Path, help="scratch folder (emptied first)")
     parser.add_argument("--burst", type=int, metavar="N", help="N notebooks with the same pack, all at once")
+    parser.add_argument("--hold", type=float, default=0, metavar="S",
+                        help="with --burst: the report is held against writers for S seconds as they start")
     args = parser.parse_args(argv)
     shutil.rmtree(args.folder, ignore_errors=True)
-    fleet = burst(args.burst) if args.burst else FLEET
+    fleet = burst(args.burst, args.hold) if args.burst else FLEET
     machines = len(notebooks(fleet))
-    runs = sum(m.runs for _, ms in fleet for m in ms)
+    runs = sum(m.runs for r in fleet for m in r.machines)
     print("Checking %d simulated notebooks (%d runs in %d rounds) into %s" % (
         machines, runs, len(fleet), args.folder / "share" / "report.csv"), flush=True)
     began = time.monotonic()

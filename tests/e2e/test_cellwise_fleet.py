@@ -1,7 +1,8 @@
 """A fleet checked into one report, as a management system runs Cellwise.exe on each
 notebook (fleet.py): the notebooks that hold the same packs are checked at once,
-each as a machine of its own, and meet at the report; a notebook checked three
-times at once meets its own runs at its event log. Every run waits its turn at a
+each as a machine of its own, and meet at the report, once while another program
+holds it; a notebook checked three times at once meets its own runs at its event
+log. Every run waits its turn at a
 file another run holds, so no line and no record is lost and none is torn, and the
 summary of the report counts each machine once, with its latest verdict."""
 import re
@@ -57,6 +58,10 @@ class Fleet(CellwiseCase, unittest.TestCase):
         for machine in fleet.notebooks():
             expected = [e for r in runs if r.machine.name == machine.name for e in expected_events(r.machine)]
             self.assertEvents(parse_log(f.log(machine).read_bytes()), expected)
+        # While another program held the report, no run wrote to it; afterwards every run did (above).
+        (before, released), = f.held_sizes
+        self.assertEqual(released, before)
+
         listed = next(m for m in fleet.notebooks() if m.listed)
         self.assertEqual(f.trace(listed).read_text().splitlines(),
                          ["GetECDevInfo in=0x00000000", "ReadWritePWRMC selector=0xD5 in=0x00000000"])
