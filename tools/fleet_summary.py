@@ -180,12 +180,11 @@ def summarise(lines: Sequence[Line], malformed: Sequence[Malformed], files: int,
         if held is None or (line.time, line.order) > (held.time, held.order):
             latest[key] = line
     machines = sorted(list(latest.values()) + unidentified, key=lambda l: (l.time, l.order))
-    unidentified_ids = {id(l) for l in unidentified}
 
     by_verdict = []
     for code, name in VERDICTS:
-        of_code = [m for m in machines if m.code == code]
-        by_verdict.append((name, len(of_code), sum(1 for m in of_code if id(m) in unidentified_ids)))
+        by_verdict.append((name, sum(1 for m in machines if m.code == code),
+                           sum(1 for m in unidentified if m.code == code)))
 
     replace: List[Pack] = []
     per_name: Dict[str, int] = {}

@@ -107,6 +107,24 @@ class FleetSummary(unittest.TestCase):
                                ("Default string", False), ("System  Serial Number", False), ("N/A", False)):
             self.assertEqual(fleet_summary.usable_identity(number), usable, number)
 
+    def test_why_a_line_is_malformed(self):
+        for text, reason in (
+                ("Norvane Aero 14, NV-1", "no time stamp"),
+                ("2024/13/01 08:00:00.000, 1, Norvane Aero 14, NV-1, NRV-BP41A, S1", "no time stamp"),
+                ("2024/05/01 08:00:00.000, 1, Norvane Aero 14", "too few fields"),
+                ("2024/05/01 08:00:00.000, -1, Norvane Aero 14, NV-1", "unknown exit code '-1'"),
+                ("2024/05/01 08:00:00.000, 0, Norvane Aero 14, NV-1", "exit code 0 without a battery"),
+                ("2024/05/01 08:00:00.000, 4, Norvane Aero 14, NV-1, NRV-BP41A, S1", "exit code 4 with batteries")):
+            self.assertEqual(fleet_summary.parse_line(text), (None, reason), text)
+
+    def test_a_folder_or_a_pattern_names_its_reports(self):
+        (self.folder / "sites").mkdir()
+        for name in ("b.csv", "a.csv", "notes.txt"):
+            self.write("sites/" + name, SITE_C)
+        reports = [str(self.folder / "sites" / n) for n in ("a.csv", "b.csv")]
+        self.assertEqual(fleet_summary.expand([str(self.folder / "sites")]), reports)
+        self.assertEqual(fleet_summary.expand([str(self.folder / "sites" / "*.csv")]), reports)
+
     def test_outputs_for_a_spreadsheet_and_a_browser_keep_report_text_inert(self):
         path = self.write("r.csv", report(
             '2024/05/01 08:00:00.000, 0, <b>"Aero" & Co</b>, NV-1, =HYPERLINK("http://x"), -12'))
