@@ -1,15 +1,38 @@
 #!/usr/bin/env bash
-# The main job, on a simulated Norvane notebook: builds Cellwise.exe (x86_64, the
-# only bitness this machine can run), signs battery.dll with the test CA that the
-# Wine prefix trusts, fits one battery pack that is a target, runs
+# The main job, on a simulated Norvane notebook: builds Cellwise.exe (the x86_64
+# test build), signs battery.dll with the test CA that the Wine prefix trusts,
+# fits one battery pack that is a target, runs
 #   Cellwise.exe -silent -log demo.log
 # and prints its exit code and event log. Where Xvfb is installed it then runs
 # Cellwise.exe without -silent on an Xvfb screen, shows the result dialog there
 # for a few seconds, saves a screenshot of it and presses its button.
+#
+#   tools/demo.sh --fleet [--burst N [--hold S]]
+# checks a fleet instead: 32 simulated notebooks, each with its own product name
+# and identifying number, run silently in rounds of concurrent runs (one round per
+# set of packs the prefix simulates) with one CSV report for all of them, which
+# tools/fleet_summary.py then summarises (tests/e2e/fleet.py). With --burst, N
+# notebooks with the same pack all start at once; with --hold, while another
+# program holds the report for S seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 tools/setup.sh
+
+if [ "${1:-}" = "--fleet" ]; then
+  shift
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64 --target Cellwise battery_signed batctl cwbatsim wineprefix hwcall ecsim wmisim
+  build=$root/build/win64
+  export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+  export WINE64=/usr/lib/wine/wine64 CW_SIDE=x86_64 CW_SHIP_DIR=$build/ship CW_TEST_BIN=$build/testbin
+  export CW_SCENARIO_DIR=$build/demo-fleet/scratch
+  "$root/tools/winefixture.sh" start "$WINEPREFIX"
+  trap '"$root/tools/winefixture.sh" stop "$WINEPREFIX"' EXIT
+  cd "$root/tests/e2e"
+  PYTHONDONTWRITEBYTECODE=1 python3 fleet.py --folder "$build/demo-fleet/fleet" "$@"
+  exit
+fi
 
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 --target Cellwise battery_signed batctl cwbatsim wineprefix fetchrun_gui
