@@ -306,6 +306,9 @@ void BodyReader::GiveUp() {
     SrwGuard guard(pipe_->lock);
     if (pipe_->givenUp) return;
     pipe_->givenUp = true;
+    // Closing the handles a call uses is how WinINet cancels it. A call about to
+    // begin meets closed handles and fails at once; a thread between calls closes
+    // them itself when it sees the flag.
     if (pipe_->calling) pipe_->CloseHandles();
     pipe_->Wake();
 }
