@@ -15,7 +15,7 @@ ResourceLibrary LoadResourceLibrary(bool verifySignature, bool silent) {
     }
 
     // Held without write or delete sharing from the check until the library is
-    // freed, so every byte read from it is one that was checked.
+    // freed: no handle opened meanwhile changes what was checked.
     unique_file held = HoldTrustedFile(path.c_str(), silent ? WTD_UI_NONE : WTD_UI_NOGOOD);
     if (!held) return {};
     unique_module module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));

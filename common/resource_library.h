@@ -13,9 +13,9 @@ namespace cw {
 inline constexpr wchar_t kResourceLibraryName[] = L"battery.dll";
 inline constexpr wchar_t kTxtResourceType[] = L"TXT";
 
-// The loaded library and, when its signature was checked, the hold that keeps its
-// file from being written, replaced or deleted for as long as it is loaded: the
-// data read from it are those of the file that was checked. Released together,
+// The loaded library and, when its signature was checked, the hold that keeps
+// handles from being opened on its file to write, replace or delete it for as long
+// as it is loaded (what a hold leaves open: HoldFileForReading). Released together,
 // the library first.
 class ResourceLibrary {
 public:

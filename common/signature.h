@@ -1,5 +1,5 @@
-// Authenticode trust check through WinVerifyTrust, and the hold that keeps a
-// checked file as it was checked.
+// Authenticode trust check through WinVerifyTrust, and the hold that keeps other
+// handles from writing a checked file.
 #pragma once
 #include <windows.h>
 #include <wincrypt.h>
@@ -85,11 +85,15 @@ LONG VerifyFileSignature(const wchar_t* path, DWORD uiChoice,
                          WintrustSize size = WintrustSize::WithoutSignatureSettings, HANDLE file = nullptr,
                          const Publisher* publisher = nullptr);
 
-// Opens `path` to read, shared for reading only: while the handle lives no other
-// handle can write, truncate, replace, rename or delete the file, so what a check
-// made through it judged is what a later load or start uses. Others may still read
-// and run it. Invalid, with the last error, when the file is missing or another
-// handle may already write or delete it.
+// Opens `path` to read, shared for reading only: while the handle lives no handle
+// can be opened on the file to write, truncate, replace, rename or delete it. Share
+// modes govern open handles only: a writable view that another process mapped
+// before, through a handle it has closed since, is not seen and still changes the
+// bytes. So the hold narrows what can change a file between its check and its use;
+// for the files beside the programs (battery.dll, Fetchrun.exe) a folder that only
+// administrators can write is what protects them. Others may still read and run
+// it. Invalid, with the last error, when the file is missing or another handle may
+// already write or delete it.
 unique_file HoldFileForReading(const wchar_t* path);
 
 // HoldFileForReading, then the signature of the bytes behind the held handle. Invalid

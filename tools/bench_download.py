@@ -15,8 +15,10 @@ Both run under 64-bit Wine from one folder that holds the signed battery.dll.
 Reports the median wall times and Fetchrun's ratio to the floor (the goal is at
 most 1.1), and the peak memory of both (the Wine process's maximum resident size)
 for the full size and for a tenth of it: the peak must not grow with the file.
+With --baseline, another Fetchrun.exe (an earlier build, say) runs in the same
+rounds and gets its ratio too, so both meet the same load of the machine.
 
-    tools/bench_download.py [--build build/win64] [--size-mb 200] [--runs 3]
+    tools/bench_download.py [--build build/win64] [--size-mb 200] [--runs 3] [--baseline <Fetchrun.exe>]
 
 Needs a built x86_64 test tree (Fetchrun.exe, fetchfloor.exe, recorder.exe, the
 signed battery.dll, the test CA and the trusting Wine prefix). It starts that
@@ -109,6 +111,7 @@ def main() -> int:
     parser.add_argument("--build", default=str(ROOT / "build" / "win64"))
     parser.add_argument("--size-mb", type=int, default=200)
     parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--baseline", help="another Fetchrun.exe measured alongside")
     args = parser.parse_args()
 
     build = Path(args.build).resolve()
@@ -119,6 +122,12 @@ def main() -> int:
     for source in (build / "ship" / "Fetchrun.exe", build / "testbin" / "fetchfloor.exe",
                    build / "testbin" / "signed" / "battery.dll"):
         shutil.copy2(source, folder / source.name)
+    if args.baseline:
+        # Its own folder (the single-instance mutex is per name, the library per folder).
+        baseline_folder = work / "baseline"
+        baseline_folder.mkdir()
+        shutil.copy2(args.baseline, baseline_folder / "Fetchrun.exe")
+        shutil.copy2(build / "testbin" / "signed" / "battery.dll", baseline_folder / "battery.dll")
     prefix = build / "wineprefix"
     env = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=", no_proxy="127.0.0.1,localhost")
@@ -145,6 +154,12 @@ def main() -> int:
                 remove_run_files(prefix)
                 return result
 
+            def baseline(name):
+                result = run_measured([WINE64, str(work / "baseline" / "Fetchrun.exe"), "/s", "/Url:" + urls[name]],
+                                      env, work / "baseline", work / "baseline.out")
+                remove_run_files(prefix)
+                return result
+
             def floor(name):
                 result = run_measured([WINE64, str(folder / "fetchfloor.exe"), urls[name]], env, folder,
                                       work / "floor.out")
@@ -155,16 +170,21 @@ def main() -> int:
             # check of a process warm caches that every later run finds warm too.
             fetchrun("small")
             floor("small")
+            if args.baseline:
+                baseline("small")
 
             # Alternating, so a machine that gets busier or quieter meanwhile
-            # weighs on both alike.
-            full, base, small_full, small_base = [], [], [], []
+            # weighs on all alike.
+            full, base, small_full, small_base, old = [], [], [], [], []
             for i in range(args.runs):
                 full.append(fetchrun("big"))
                 base.append(floor("big"))
+                if args.baseline:
+                    old.append(baseline("big"))
                 small_full.append(fetchrun("small"))
                 small_base.append(floor("small"))
-                print("run %d: Fetchrun %.2f s, floor %.2f s" % (i + 1, full[-1][0], base[-1][0]), flush=True)
+                print("run %d: Fetchrun %.2f s, floor %.2f s%s" % (
+                    i + 1, full[-1][0], base[-1][0], ", baseline %.2f s" % old[-1][0] if old else ""), flush=True)
     finally:
         subprocess.run([str(fixture), "stop", str(prefix)], env=env)
         remove_run_files(prefix)  # records the last started programs wrote meanwhile
@@ -178,11 +198,15 @@ def main() -> int:
     print("Fetchrun /s /Url:           %6.2f s  %6.1f MiB/s" % (t_full, mb / t_full))
     print("floor (same calls, once)    %6.2f s  %6.1f MiB/s" % (t_base, mb / t_base))
     print("ratio Fetchrun / floor      %6.2f  (goal: at most 1.10)" % (t_full / t_base))
+    if old:
+        t_old = statistics.median(w for w, _ in old)
+        print("baseline /s /Url:           %6.2f s  ratio to the floor %.2f; Fetchrun takes %.0f %% of its time" % (
+            t_old, t_old / t_base, 100 * t_full / t_old))
     t_small_full = statistics.median(w for w, _ in small_full)
     t_small_base = statistics.median(w for w, _ in small_base)
     print("the same at %4d MiB          %6.2f s against %.2f s, ratio %.2f" % (
         args.size_mb // 10, t_small_full, t_small_base, t_small_full / t_small_base))
-    for label, runs in (("Fetchrun", full), ("floor", base)):
+    for label, runs in (("Fetchrun", full), ("floor", base)) + ((("baseline", old),) if old else ()):
         print("peak memory, %-8s %4d MiB: max RSS %6.1f MiB" % (label, args.size_mb, max(r for _, r in runs) / MiB))
     for label, runs in (("Fetchrun", small_full), ("floor", small_base)):
         print("peak memory, %-8s %4d MiB: max RSS %6.1f MiB" % (label, args.size_mb // 10,

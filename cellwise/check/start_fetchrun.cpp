@@ -25,7 +25,7 @@ bool StartFetchrun(bool debug, const std::wstring& target) {
     const std::wstring program = CompanionPath(kFetchrunName);
     if (program.empty()) return false;
     // Always checked: neither noverifysignature nor silent relaxes it. Held until
-    // the process exists, so the program started is the program checked.
+    // the process exists: no handle opened meanwhile changes or replaces it.
     const unique_file held = HoldTrustedFile(program.c_str(), WTD_UI_NOGOOD);
     if (!held) return false;
 

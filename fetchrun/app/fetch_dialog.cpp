@@ -22,6 +22,9 @@ constexpr int kProgressRange = 1000;
 constexpr UINT kMarqueeStepMs = 50;
 constexpr wchar_t kTempPrefix[] = L"tpf";
 constexpr wchar_t kElevationVerb[] = L"runas";
+// A worker never waits on the network (body_reader.h): it stops within a tenth of a
+// second, or after the local step it is in (the signature check of a large program).
+constexpr DWORD kStopWaitMs = 1500;
 
 }  // namespace
 
@@ -315,7 +318,12 @@ void CFetchDialog::OnClose() {
 
 void CFetchDialog::DeleteWorker() {
     if (!worker_) return;
-    worker_->Stop();
+    if (!worker_->StopWithin(kStopWaitMs)) {
+        // Only a close comes here with a worker still running. Its thread still uses
+        // the object, so it is left to the end of the process, which follows.
+        static_cast<void>(worker_.release());
+        return;
+    }
     // A program download may have renamed its file: it is deleted by that name.
     if (phase_ == PHASE_PROGRAM) state_.exeFile = worker_->Path();
     worker_.reset();

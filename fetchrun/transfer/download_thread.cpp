@@ -1,34 +1,56 @@
 #include "fetchrun/transfer/download_thread.h"
 
-#include <wininet.h>
-
 #include <utility>
 #include <vector>
 
 #include "common/unique_handle.h"
-#include "fetchrun/transfer/body_length.h"
+#include "fetchrun/transfer/body_reader.h"
 #include "fetchrun/transfer/program_checks.h"
+#include "fetchrun/transfer/program_file.h"
 
 namespace fetchrun {
+
+// Where the body's blocks go.
+class BodySink {
+public:
+    // False, with the last error, when the block could not be kept.
+    virtual bool Write(const BYTE* data, DWORD size) = 0;
+
+protected:
+    ~BodySink() = default;
+};
+
 namespace {
 
-constexpr wchar_t kAgent[] = L"Agent";
-constexpr DWORD kBufferSize = 65536;
-constexpr DWORD kReadSize = kBufferSize - 1;
-// Always from the server, and nothing of it left in the WinINet cache: neither the
-// settings nor the program stays behind in a folder of the user.
-constexpr DWORD kOpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+// How long the worker waits for the network before it looks at its stop flag and
+// the clock again.
+constexpr DWORD kWatchMs = 100;
 
 std::wstring TextOrEmpty(const wchar_t* text) { return text ? std::wstring(text) : std::wstring(); }
 
-// The body length the server announced; false when it announced none (or no
-// readable one).
-bool AnnouncedLength(HINTERNET request, std::uint64_t* length) {
-    wchar_t text[32] = {};
-    DWORD size = sizeof(text) - sizeof(wchar_t);
-    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return false;
-    return ParseContentLength(text, length);
-}
+class FileSink : public BodySink {
+public:
+    explicit FileSink(HANDLE file) : file_(file) {}
+    bool Write(const BYTE* data, DWORD size) override {
+        DWORD written = 0;
+        if (!WriteFile(file_, data, size, &written, nullptr)) return false;
+        if (written == size) return true;
+        SetLastError(ERROR_WRITE_FAULT);
+        return false;
+    }
+
+private:
+    HANDLE file_;
+};
+
+class ProgramSink : public BodySink {
+public:
+    explicit ProgramSink(ProgramFile& file) : file_(file) {}
+    bool Write(const BYTE* data, DWORD size) override { return file_.Write(data, size); }
+
+private:
+    ProgramFile& file_;
+};
 
 }  // namespace
 
@@ -46,17 +68,29 @@ bool CThreadDL::Fail(TransferFailure failure, DWORD code) {
     return false;
 }
 
-void CThreadDL::AddResponseText() {
-    DWORD error = 0;
-    DWORD length = 0;
-    InternetGetLastResponseInfoW(&error, nullptr, &length);
-    if (length == 0) return;
-    std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, L'\0');
-    DWORD size = length + 1;
-    if (!InternetGetLastResponseInfoW(&error, text.data(), &size)) return;
-    text.back() = L'\0';
-    result_.responseError = static_cast<std::int32_t>(error);
-    result_.responseText = text.data();
+bool CThreadDL::FailLimit(TransferLimit limit, const TransferWatch& watch) {
+    const TransferLimits& limits = watch.Limits();
+    switch (limit) {
+        case TransferLimit::TooLarge:
+            Fail(TransferFailure::TooLarge);
+            result_.limit = limits.maxBytes;
+            break;
+        case TransferLimit::Deadline:
+            Fail(TransferFailure::Deadline, limits.totalMs / 1000);
+            result_.received = watch.Received();
+            break;
+        case TransferLimit::NoResponse: Fail(TransferFailure::NoResponse, limits.responseMs / 1000); break;
+        case TransferLimit::Stalled:
+            Fail(TransferFailure::Stalled, limits.stallMs / 1000);
+            result_.received = watch.Received();
+            break;
+        case TransferLimit::TooSlow:
+            Fail(TransferFailure::TooSlow, limits.windowMs / 1000);
+            result_.received = watch.WindowBytes();
+            break;
+        case TransferLimit::None: break;
+    }
+    return false;
 }
 
 void CThreadDL::Run() {
@@ -77,77 +111,100 @@ void CThreadDL::Run() {
         Fail(TransferFailure::Interrupted);
         return;
     }
-    if (!Download() || !program) return;
+    if (program) {
+        RunProgram();
+    } else {
+        RunSettings();
+    }
+}
+
+void CThreadDL::RunSettings() {
+    cw::unique_file file(
+        CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        Fail(TransferFailure::CreateTarget, GetLastError());
+        return;
+    }
+    FileSink sink(file.get());
+    Download(sink, kSettingsLimits);
+}
+
+// The bytes written are the bytes hashed: nobody else can write the file from its
+// creation on. Until its close every failure deletes it through the writing handle
+// (ProgramFile's destructor).
+void CThreadDL::RunProgram() {
+    ProgramFile file;
+    if (!file.Create(path_)) {
+        Fail(TransferFailure::CreateTarget, GetLastError());
+        return;
+    }
+    ProgramSink sink(file);
+    if (!Download(sink, kProgramLimits)) return;
+    std::vector<BYTE> digest;
+    file.Digest(digest);
+    result_ = CheckProgramHash(digest, expectedHash_);
+    if (!result_.ok()) return;
     if (StopRequested()) {
         Fail(TransferFailure::Interrupted);
         return;
     }
-    if (!CheckProgram()) program_.Release();
+    const std::wstring named = path_ + kProgramSuffix;
+    if (!file.Rename(named)) {
+        Fail(TransferFailure::Rename, GetLastError());
+        return;
+    }
+    path_ = named;
+    file.Close();
+
+    result_ = HoldProgram(path_, file.Identity(), program_);
+    if (!result_.ok()) return;  // what lies under the name is not ours to judge; the dialog deletes it
+    if (StopRequested()) Fail(TransferFailure::Interrupted);
+    if (result_.ok() && verifySignature_) result_ = CheckProgramSignature(program_);
+    if (result_.ok()) return;
+    program_.Release();
+    DeleteFileW(path_.c_str());
 }
 
-bool CThreadDL::Download() {
-    cw::unique_file file(
-        CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return Fail(TransferFailure::CreateTarget, GetLastError());
-    if (StopRequested()) return Fail(TransferFailure::Interrupted);
-
-    cw::unique_inet internet(InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!internet) return Fail(TransferFailure::OpenSession, GetLastError());
-    if (StopRequested()) return Fail(TransferFailure::Interrupted);
-
-    cw::unique_inet request(InternetOpenUrlW(internet.get(), url_.c_str(), nullptr, 0, kOpenUrlFlags, 0));
-    if (!request) {
-        Fail(TransferFailure::OpenUrl, GetLastError());
-        AddResponseText();
-        return false;
-    }
-    if (StopRequested()) return Fail(TransferFailure::Interrupted);
-
-    // The status code is not examined: whatever body comes is the download, and
-    // the checks after it judge a program.
-    std::vector<BYTE> buffer(kBufferSize);
-    std::uint64_t received = 0;
+bool CThreadDL::Download(BodySink& sink, const TransferLimits& limits) {
+    BodyReader body;
+    TransferWatch watch(limits, GetTickCount64());
+    if (!body.Start(url_)) return Fail(TransferFailure::OpenSession, GetLastError());
     for (;;) {
-        DWORD read = 0;
-        if (!InternetReadFile(request.get(), buffer.data(), kReadSize, &read)) {
-            Fail(TransferFailure::ReadBody, GetLastError());
-            AddResponseText();
+        BodyReader::Block block;
+        const BodyReader::Event event = body.Next(kWatchMs, block);
+        const ULONGLONG now = GetTickCount64();
+        if (event == BodyReader::Event::Failed) {
+            result_ = body.Failure();
             return false;
         }
-        if (read == 0) break;
-        if (StopRequested()) return Fail(TransferFailure::Interrupted);
-        DWORD written = 0;
-        if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) {
-            const DWORD error = GetLastError();
-            return Fail(TransferFailure::WriteTarget, error ? error : ERROR_WRITE_FAULT);
+        if (event == BodyReader::Event::Response) {
+            std::uint64_t length = 0;
+            const bool announced = body.Announced(length);
+            watch.Responded(now, announced, length);
         }
-        received += read;
+        if (event == BodyReader::Event::Block) watch.Arrived(now, block.size);
+        if (StopRequested()) return Fail(TransferFailure::Interrupted);
+        const TransferLimit limit = watch.Check(now);
+        if (limit != TransferLimit::None) return FailLimit(limit, watch);
+        if (event == BodyReader::Event::Block) {
+            const bool written = sink.Write(block.data, block.size);
+            const DWORD error = GetLastError();
+            body.Recycle(block);
+            if (!written) return Fail(TransferFailure::WriteTarget, error ? error : ERROR_WRITE_FAULT);
+        }
+        if (event == BodyReader::Event::End) break;
     }
 
-    // A connection that drops mid-body ends the loop like a complete body does;
+    // A connection that drops mid-body ends the body like a complete one does;
     // only the announced length tells the two apart.
     std::uint64_t announced = 0;
-    if (AnnouncedLength(request.get(), &announced) && received < announced) {
+    if (body.Announced(announced) && watch.Received() < announced) {
         Fail(TransferFailure::Incomplete);
-        result_.received = received;
+        result_.received = watch.Received();
         result_.announced = announced;
         return false;
     }
     return true;
-}
-
-// The writing handle is closed by now; from here on the program is read only
-// through the hold, once for the hash and once for the signature.
-bool CThreadDL::CheckProgram() {
-    result_ = HoldProgram(path_, program_);
-    if (!result_.ok()) return false;  // left for the dialog, which deletes it by name
-    result_ = CheckProgramHash(program_, expectedHash_);
-    if (result_.ok() && StopRequested()) return Fail(TransferFailure::Interrupted);
-    if (result_.ok() && verifySignature_) result_ = CheckProgramSignature(program_);
-    if (result_.ok()) return true;
-    program_.Release();
-    DeleteFileW(path_.c_str());
-    return false;
 }
 
 TransferResult CThreadDL::GetResult() const { return result_; }

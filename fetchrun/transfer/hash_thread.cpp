@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "fetchrun/transfer/hash_text.h"
+#include "fetchrun/transfer/sha256.h"
 #include "common/unique_handle.h"
 
 namespace fetchrun {
@@ -32,13 +33,8 @@ void CThreadHash::Run() {
 
 bool HashOpenFile(HANDLE file, std::vector<BYTE>& digest) {
     digest.clear();
-    cw::unique_crypt_prov provider;
-    if (!CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES,
-                              CRYPT_VERIFYCONTEXT | CRYPT_MACHINE_KEYSET)) {
-        return false;
-    }
-    cw::unique_crypt_hash hash;
-    if (!CryptCreateHash(provider.get(), CALG_SHA_256, 0, 0, hash.put())) return false;
+    Sha256 hash;
+    if (!hash.Begin()) return false;
     if (file == INVALID_HANDLE_VALUE || file == nullptr) return false;
 
     LARGE_INTEGER start = {};
@@ -49,16 +45,9 @@ bool HashOpenFile(HANDLE file, std::vector<BYTE>& digest) {
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(file, block.data(), kHashBlock, &read, nullptr) || read == 0) break;
-        if (!CryptHashData(hash.get(), block.data(), read, 0)) return false;
+        if (!hash.Add(block.data(), read)) return false;
     }
-
-    DWORD size = 0;
-    if (!CryptGetHashParam(hash.get(), HP_HASHVAL, nullptr, &size, 0) || size == 0) return false;
-    std::vector<BYTE> value(size);
-    if (!CryptGetHashParam(hash.get(), HP_HASHVAL, value.data(), &size, 0)) return false;
-    value.resize(size);
-    digest.swap(value);
-    return true;
+    return hash.Finish(digest);
 }
 
 std::wstring CThreadHash::GetResult() const { return HashToText(hash_.data(), hashSize_); }

@@ -5,27 +5,21 @@
 
 #include "common/signature.h"
 #include "fetchrun/transfer/hash_text.h"
-#include "fetchrun/transfer/hash_thread.h"
 #include "update_publisher.h"
 
 namespace fetchrun {
 
-TransferResult HoldProgram(std::wstring& path, VerifiedFileLock& program) {
-    const std::wstring named = path + kProgramSuffix;
-    // The temporary name is unique, the ".exe" name need not be: an earlier run
-    // that started its program left "<name>.exe" behind and freed "<name>" for
-    // reuse. What lies there is replaced; one still running refuses that.
-    if (!MoveFileExW(path.c_str(), named.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        return TransferFailed(TransferFailure::Rename, GetLastError());
-    }
-    path = named;
+TransferResult HoldProgram(const std::wstring& path, const FileIdentity& written, VerifiedFileLock& program) {
     if (!program.Hold(path)) return TransferFailed(TransferFailure::Rename, GetLastError());
+    FileIdentity held;
+    if (!IdentifyFile(program.Handle(), held) || !(held == written)) {
+        program.Release();
+        return TransferFailed(TransferFailure::Rename, ERROR_FILE_INVALID);
+    }
     return {};
 }
 
-TransferResult CheckProgramHash(const VerifiedFileLock& program, const std::wstring& expectedHash) {
-    std::vector<BYTE> digest;
-    HashOpenFile(program.Handle(), digest);
+TransferResult CheckProgramHash(const std::vector<BYTE>& digest, const std::wstring& expectedHash) {
     if (!HashTextsMatch(expectedHash, HashToText(digest.data(), digest.size()))) {
         return TransferFailed(TransferFailure::Hash);
     }

@@ -1,12 +1,14 @@
-// The steps that make a downloaded program fit to start: its ".exe" name and the
-// hold on it, then the published hash and the publisher's signature, both judged
-// through the held handle, so nothing can change the file between the checks and
-// the start.
+// The steps that make a downloaded program fit to start: the published hash of the
+// bytes written, the hold on the file under its ".exe" name (the very file that was
+// written), and the publisher's signature judged through the held handle, so
+// nothing can change the file between the checks and the start.
 #pragma once
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+#include "fetchrun/transfer/program_file.h"
 #include "fetchrun/transfer/transfer_result.h"
 #include "fetchrun/transfer/verified_file_lock.h"
 
@@ -14,15 +16,16 @@ namespace fetchrun {
 
 inline constexpr wchar_t kProgramSuffix[] = L".exe";
 
-// Renames the downloaded `path` to `path` + ".exe" (updating `path`; a file left
-// under that name by an earlier run is replaced) and holds it there. A writer that
-// got in after the download makes the hold fail; one that changed the file before
-// it is caught by the hash. Failure: Rename with the system error.
-TransferResult HoldProgram(std::wstring& path, VerifiedFileLock& program);
+// Holds `path` (see VerifiedFileLock) and makes sure the held file is the one
+// that was written (`written`): one renamed away and replaced under its name
+// after the writer closed it is refused. Failure: Rename with the system error
+// (ERROR_FILE_INVALID for a file that is not the one written).
+TransferResult HoldProgram(const std::wstring& path, const FileIdentity& written, VerifiedFileLock& program);
 
-// SHA-256 of the held bytes equal to `expectedHash` (any letter case). An empty
-// expected hash never matches: a program is started only with its published hash.
-TransferResult CheckProgramHash(const VerifiedFileLock& program, const std::wstring& expectedHash);
+// `digest` (SHA-256 of the bytes written) equal to `expectedHash` (any letter
+// case). An empty expected hash or digest never matches: a program is started only
+// with its published hash.
+TransferResult CheckProgramHash(const std::vector<BYTE>& digest, const std::wstring& expectedHash);
 
 // The held bytes carry a trusted signature of the update publisher.
 TransferResult CheckProgramSignature(const VerifiedFileLock& program);

@@ -22,14 +22,17 @@ bool CThreadBase::Start() {
     return true;
 }
 
-void CThreadBase::Stop() {
+void CThreadBase::Stop() { StopWithin(INFINITE); }
+
+bool CThreadBase::StopWithin(DWORD timeoutMs) {
     if (thread_) {
         stop_.store(1, std::memory_order_release);
-        WaitForSingleObject(thread_.get(), INFINITE);
+        if (WaitForSingleObject(thread_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
         thread_.reset();
         threadId_ = 0;
     }
     stop_.store(0, std::memory_order_release);
+    return true;
 }
 
 void CThreadBase::Run() {}

@@ -27,6 +27,9 @@ public:
     // Raises the stop flag, waits for the thread without a time limit and
     // forgets it; the flag is lowered again at the end.
     virtual void Stop();
+    // Stop with a time limit: true when the thread has ended (and is forgotten).
+    // False leaves it running with the flag raised; the object must then outlive it.
+    bool StopWithin(DWORD timeoutMs);
     // The thread body. The base does nothing.
     virtual void Run();
     virtual HANDLE GetHandle() const;

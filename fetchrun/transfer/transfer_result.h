@@ -21,6 +21,12 @@ enum class TransferFailure : std::uint8_t {
     Hash,          // no published hash, or not the published hash
     Rename,        // a program could not get its ".exe" name, or not be held under it; code: system error
     Trust,         // code: WinVerifyTrust's result
+    // The limits of transfer_limits.h; code: the limit in seconds.
+    NoResponse,    // no response in time
+    Stalled,       // no data in time; received: the body's bytes so far
+    Deadline,      // not complete in time; received: the body's bytes so far
+    TooSlow,       // received: what the window brought
+    TooLarge,      // limit: the largest body allowed
 };
 
 struct TransferResult {
@@ -28,6 +34,7 @@ struct TransferResult {
     std::uint32_t code = 0;
     std::uint64_t received = 0;   // Incomplete: bytes received
     std::uint64_t announced = 0;  //             and announced
+    std::uint64_t limit = 0;
     std::int32_t responseError = 0;
     std::wstring responseText;  // the server's last response text; empty when none
 

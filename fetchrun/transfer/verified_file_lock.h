@@ -1,5 +1,5 @@
-// The hold on a downloaded program from before its checks until its start, so that
-// what starts is exactly what the checks passed.
+// The hold on a downloaded program from before its signature check until its
+// start, so that what starts is exactly what the checks passed.
 #pragma once
 #include <windows.h>
 
@@ -10,10 +10,14 @@
 namespace fetchrun {
 
 // The held file is open for reading and shared for reading only: while it is held
-// no other handle may write, truncate, replace, rename or delete it, and Hold
-// fails while any other handle could. Others may still open it to read or run it
-// (the shell and the loader do). Moves with its owner: the download worker takes
-// it, the dialog keeps it until the shell has started the program.
+// no handle can be opened on it to write, truncate, replace, rename or delete it,
+// and Hold fails while a handle with such access is open. Share modes govern open
+// handles only: a writable view mapped before the hold, through a handle closed
+// since, is not seen and still writes to the file. For the program nothing of the
+// kind can exist: no process of the user could ever open it to write or map it
+// writable (program_file.h). Others may still open it to read or run it (the shell
+// and the loader do). Moves with its owner: the download worker takes it, the
+// dialog keeps it until the shell has started the program.
 class VerifiedFileLock {
 public:
     VerifiedFileLock() = default;

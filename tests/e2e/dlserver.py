@@ -28,6 +28,12 @@ string is ignored when matching; unknown paths get the 404 page):
     add_slow(path, data, chunk=4096, delay=0.05)   # chunk, pause, chunk, ...
     add_dropped(path, data, cut_at)                # announces len(data), sends
                                                    # data[:cut_at], closes
+    add_stalled(path, data, sent, release=None)    # announces len(data), sends
+                                                   # data[:sent], then nothing
+                                                   # until `release` (an Event) is
+                                                   # set, when the rest follows; ends
+                                                   # when the client goes or the
+                                                   # server stops
     add_generated(path, size, seed=1) -> sha256    # a streamed pseudo-random
                                                    # body of `size` bytes, never
                                                    # held whole in memory
@@ -51,6 +57,7 @@ import argparse
 import hashlib
 import http.server
 import random
+import select
 import socket
 import sys
 import threading
@@ -233,6 +240,7 @@ class DownloadServer:
         self._httpd.daemon_threads = True
         self._httpd.owner = self  # type: ignore[attr-defined]
         self._thread: Optional[threading.Thread] = None
+        self._stopping = threading.Event()
 
     # Life cycle.
     @property
@@ -249,6 +257,7 @@ class DownloadServer:
         return self
 
     def stop(self) -> None:
+        self._stopping.set()
         if self._thread is not None:
             self._httpd.shutdown()
             self._thread.join()
@@ -317,6 +326,23 @@ class DownloadServer:
             # An orderly close in the middle of the announced body.
             handler.connection.shutdown(socket.SHUT_RDWR)
             handler.close_connection = True
+        self._set(path, serve)
+
+    def add_stalled(self, path: str, data: bytes, sent: int, release: Optional[threading.Event] = None) -> None:
+        def serve(handler, out):
+            _send_head(handler, 200, len(data), "application/octet-stream")
+            out.write(data[:sent])
+            handler.wfile.flush()
+            connection = handler.connection
+            while not self._stopping.is_set() and not (release is not None and release.is_set()):
+                readable, _, _ = select.select([connection], [], [], 0.1)
+                if readable and not connection.recv(1):
+                    out.cut = True  # the client went away
+                    return
+            if self._stopping.is_set():
+                out.cut = True
+                return
+            out.write(data[sent:])
         self._set(path, serve)
 
     def add_generated(self, path: str, size: int, seed: int = 1) -> str:

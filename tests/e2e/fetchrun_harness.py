@@ -196,22 +196,25 @@ class FetchrunScenario:
         finally:
             out.close()
 
-    def run(self, *args: str, proxy_port: Optional[int] = None, cwd: Optional[Path] = None) -> int:
+    def run(self, *args: str, proxy_port: Optional[int] = None, cwd: Optional[Path] = None,
+            timeout: float = RUN_TIMEOUT) -> int:
         """Runs Fetchrun.exe with exactly `args` to its end; returns the exit code."""
         # Fetchrun never ends with 1 without output: winerun starts such a run again.
         return winerun.run([WINE64, str(self.folder / "Fetchrun.exe"), *args], self.next_output(),
-                           timeout=RUN_TIMEOUT, cwd=cwd or self.folder, env=self.env(proxy_port))
+                           timeout=timeout, cwd=cwd or self.folder, env=self.env(proxy_port))
 
     def next_output(self) -> Path:
         n = self.runs
         self.runs += 1
         return self.path("run%d.out" % n)
 
-    def check(self, *args: str, proxy_port: Optional[int] = None, cwd: Optional[Path] = None) -> int:
+    def check(self, *args: str, proxy_port: Optional[int] = None, cwd: Optional[Path] = None,
+              timeout: float = RUN_TIMEOUT) -> int:
         """A silent run logged to a fresh fetchrun.log; returns the exit code."""
         if self.log.exists():
             self.log.unlink()
-        return self.run("/s", "/LOG:" + self.dos("fetchrun.log"), *args, proxy_port=proxy_port, cwd=cwd)
+        return self.run("/s", "/LOG:" + self.dos("fetchrun.log"), *args, proxy_port=proxy_port, cwd=cwd,
+                        timeout=timeout)
 
     def lines(self, name: str = "fetchrun.log") -> List[str]:
         lines = parse_log(self.path(name).read_bytes())

@@ -3,6 +3,7 @@ with its retry and give-up buttons, and the message boxes. Runs on an Xvfb
 display in a Wine desktop of its own (see fetchrun_harness.Gui); a screenshot of
 every dialog goes to <build>/scenarios/screenshots."""
 import hashlib
+import time
 import unittest
 
 from dlserver import settings_ini
@@ -74,6 +75,32 @@ class OnScreen(ServedScenario):
         for path in self.s.temp_files:
             self.assertFalse(path.exists(), "left behind: %s" % path)
         self.assertEqual(0, self.server.count("/fwexe/signed.exe"))
+
+    def test_closed_while_the_program_body_stalls_ends_at_once_and_leaves_nothing(self):
+        self.server.add_stalled("/fwexe/stalled.exe", self.signed, len(self.signed) // 2)
+        self.server.add_settings("/settings/stall.ini", exe_url=self.server.url("/fwexe/stalled.exe"),
+                                 exe_hash=sha256(self.signed))
+        closed = []
+
+        def when_stalled(name):
+            # The program's request came; its half body is in, the rest never comes.
+            deadline = time.monotonic() + 30
+            while not self.server.count("/fwexe/stalled.exe") and time.monotonic() < deadline:
+                time.sleep(0.05)
+            time.sleep(2)
+            closed.append(time.monotonic())
+
+        code, trace = GUI.run(self.s, [self.log_arg, "/Url:" + self.server.url("/settings/stall.ini")],
+                              ["wait progress", "snap fetchrun_program_stalled", "close"], on_snap=when_stalled)
+        ended = time.monotonic()
+        self.assertEqual(ERROR_CANCELLED, code)
+        self.assertEqual(1, self.server.count("/fwexe/stalled.exe"))
+        self.assertLess(ended - closed[0], 10)
+        lines = self.s.lines()
+        self.assertEqual("closed before the update program was started.", lines[-3])
+        self.assertTrue(self.s.logged(lines, "ExeFile: "))
+        for path in self.s.temp_files:
+            self.assertFalse(path.exists(), "left behind: %s" % path)
 
     def test_retry_after_a_failure_fetches_the_settings_again(self):
         wrong = hashlib.sha256(b"not this one").hexdigest().upper()

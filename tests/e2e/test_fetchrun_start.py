@@ -1,6 +1,7 @@
 """Fetchrun.exe's start: option forms, parameter errors, the log switch, the
 language library (missing, untrusted, a target without a settings URL), the
 settings URL from TXT 113 or "/Url:", and the single-instance rule."""
+import threading
 import time
 import unittest
 from pathlib import Path
@@ -136,9 +137,11 @@ class LanguageLibrary(Scenarios):
 
 class SingleInstance(Scenarios):
     def test_second_instance_ends_at_once(self):
-        # The first run holds its mutex while a slow settings download runs.
-        body = settings_ini(end_code="1") + "\r\n".encode("utf-16-le") * 6000
-        self.server.add_slow("/settings/slow.ini", body, chunk=2048, delay=0.1)
+        # The first run holds its mutex while its settings download waits for the
+        # rest of the body, which comes once the second runs are over.
+        body = settings_ini(end_code="1")
+        release = threading.Event()
+        self.server.add_stalled("/settings/slow.ini", body, len(body) // 2, release)
         s = FetchrunScenario(self)
         first = s.start("/s", "/LOG:" + s.dos("first.log"), "/Url:" + self.server.url("/settings/slow.ini"))
         try:
@@ -154,6 +157,7 @@ class SingleInstance(Scenarios):
                                      s.lines(log))
             self.assertIsNone(first.poll(), "the first run ended while the second ran")
         finally:
+            release.set()
             code = first.wait(60)
         self.assertEqual(EXIT_END_CODE, code)
         self.assertEqual(0, self.server.count("/settings/end.ini"))

@@ -7,7 +7,7 @@ import os
 import time
 import unittest
 
-from dlserver import unused_port
+from dlserver import settings_ini, unused_port
 from fetchrun_harness import (BANNER, EXIT_DOWNLOAD, EXIT_END_CODE, EXIT_OK, EXIT_UNKNOWN_STATUS, RUNKEY_COMMAND,
                               TEST_BIN, VIEW_32, VIEW_64, WINEPREFIX, ServedScenario, delete_run_key, library_text,
                               read_record, set_run_key, host_path)
@@ -200,6 +200,18 @@ class TargetMode(ServedScenario):
         url = "http://127.0.0.1:%d/settings.ini" % unused_port()
         self.assertEqual(EXIT_DOWNLOAD, self.s.check("/Url:" + url))
         self.assert_failed_end(self.s.lines(), CONNECTION_REFUSED)
+
+    def test_stalled_settings_body_ends_after_a_minute_without_data(self):
+        # Headers, 64 bytes of the announced ones, then silence.
+        body = settings_ini(end_code="1") + b"\r\0\n\0" * 200
+        self.server.add_stalled("/settings/stalled.ini", body, 64)
+        started = time.monotonic()
+        code = self.s.check("/Url:" + self.server.url("/settings/stalled.ini"), timeout=150)
+        elapsed = time.monotonic() - started
+        self.assertEqual(EXIT_DOWNLOAD, code)
+        self.assertGreater(elapsed, 59)
+        self.assertLess(elapsed, 90)
+        self.assert_failed_end(self.s.lines(), "CThreadDL - error: no data for 60 s (64 bytes received)")
 
     def test_connection_dropped_in_the_program(self):
         self.server.add_dropped("/fwexe/cut.exe", self.signed, cut_at=len(self.signed) // 2)

@@ -79,6 +79,22 @@ TEST(FetchrunThreadBase, DeletingARunningWorkerWaitsForIt) {
     EXPECT_TRUE(finished);
 }
 
+TEST(FetchrunThreadBase, StopWithinATimeLimitLeavesASlowThreadRunning) {
+    std::atomic<bool> finished{false};
+    WaitingWorker worker;
+    worker.finished = &finished;
+    ASSERT_TRUE(worker.Start());
+    ASSERT_TRUE(WaitUntil(worker.started, 5000));
+    EXPECT_FALSE(worker.StopWithin(20));  // it takes 200 ms after seeing the flag
+    EXPECT_TRUE(worker.sawStop);
+    EXPECT_TRUE(worker.IsRunning());
+    EXPECT_NE(nullptr, worker.GetHandle());
+    EXPECT_TRUE(worker.StopWithin(5000));
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(nullptr, worker.GetHandle());
+    EXPECT_FALSE(worker.StopFlag());
+}
+
 TEST(FetchrunThreadBase, BaseRunEndsAtOnce) {
     CThreadBase worker;
     ASSERT_TRUE(worker.Start());
@@ -148,7 +164,7 @@ TEST(FetchrunDownload, UncreatableFileIsReportedWithTheSystemError) {
               Download(L"http://127.0.0.1/x", dir.File(L"missing\\tpf1.tmp")));
 }
 
-TEST(FetchrunDownload, UnusableUrlFailsAtOpenAndLeavesTheEmptyFile) {
+TEST(FetchrunDownload, UnusableUrlFailsAtOpen) {
     ScratchDir dir;
     ASSERT_TRUE(dir.ok());
     const std::wstring path = dir.File(L"tpf2.tmp");
@@ -156,6 +172,12 @@ TEST(FetchrunDownload, UnusableUrlFailsAtOpenAndLeavesTheEmptyFile) {
     EXPECT_EQ(0u, result.rfind(L"CThreadDL - error: InternetOpenUrl (0x", 0)) << test_support::Narrow(result);
     // Removing it is the dialog's job.
     EXPECT_TRUE(test_support::FileExists(path));
+    // A program's file goes with its failure.
+    const std::wstring program = dir.File(L"tpf3.tmp");
+    ASSERT_TRUE(test_support::WriteBytes(program, std::string()));
+    const std::wstring failed = Download(L"nonsense", program, L"ab", 1);
+    EXPECT_EQ(0u, failed.rfind(L"CThreadDL - error: InternetOpenUrl (0x", 0)) << test_support::Narrow(failed);
+    EXPECT_FALSE(test_support::FileExists(program));
 }
 
 }  // namespace

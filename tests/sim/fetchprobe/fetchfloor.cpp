@@ -1,7 +1,10 @@
 // The floor of Fetchrun's download benchmark (tools/bench_download.py): the
 // platform calls of one silent Fetchrun run with "/Url:", each made once, in the
 // same order, on one thread, with nothing around them (no dialog, no worker
-// threads, no polling, no log). A GUI-subsystem program, as Fetchrun is.
+// threads, no polling, no log). A GUI-subsystem program, as Fetchrun is. The
+// program is hashed in a pass of its own after the download, as Fetchrun did
+// before it hashed the bytes as it wrote them: the floor stays the one earlier
+// figures were measured against.
 //   fetchfloor.exe <settings URL>
 // Exit code: 0 when the program that the settings name was started, else the
 // number of the step that failed.
