@@ -9,7 +9,6 @@
 #include "cellwise/report/event_log.h"
 #include "cellwise/check/lang_guard.h"
 #include "cellwise/check/run_check.h"
-#include "common/com_apartment.h"
 #include "common/process_args.h"
 
 namespace {
@@ -25,10 +24,6 @@ int RunCellwise() {
     if (parser.Present(cw::option::kLangId) && !cw::LanguageMatches(parser.Value(cw::option::kLangId))) {
         return cw::kLanguageMismatch;
     }
-
-    // One apartment for the whole check: the result dialogs and the CSV report both
-    // ask WMI for the product identity.
-    const cw::ComApartment com;
 
     cw::RunSettings settings;
     settings.silent = parser.Present(cw::option::kSilent);
