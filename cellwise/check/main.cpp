@@ -10,6 +10,7 @@
 #include "cellwise/check/lang_guard.h"
 #include "cellwise/check/run_check.h"
 #include "common/process_args.h"
+#include "common/system_library.h"
 
 namespace {
 
@@ -40,4 +41,8 @@ int RunCellwise() {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return RunCellwise(); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // First of all: every DLL loaded from here on comes from the system folder.
+    cw::RestrictDllSearchToSystem();
+    return RunCellwise();
+}
