@@ -12,7 +12,8 @@
 set(CW_DELAY_DEFS ${CMAKE_CURRENT_LIST_DIR}/delay)
 
 # cw_delay_library(<dll>...): the imported static library delay_<dll> for each,
-# from cmake/delay/<dll>.def.
+# from cmake/delay/<dll>.def, and for x86_64 also <dll>.x86_64.def (functions only
+# x86_64 exports, such as GetWindowLongPtrW) where there is one.
 function(cw_delay_library)
   foreach(dll IN LISTS ARGN)
     cw_make_delay_library(${dll} ${CW_DELAY_DEFS}/${dll}.def)
@@ -35,6 +36,12 @@ function(cw_make_delay_library dll def)
     set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
     file(READ ${def} def_text)
     string(REGEX REPLACE "@[0-9]+" "" def_text "${def_text}")
+    string(REGEX REPLACE "\\.def$" ".x86_64.def" extra ${def})
+    if(EXISTS ${extra})
+      set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${extra})
+      file(READ ${extra} extra_text)
+      string(APPEND def_text "${extra_text}")
+    endif()
     set(def ${work}/${dll}.def)
     file(CONFIGURE OUTPUT ${def} CONTENT "${def_text}" @ONLY)
   endif()
