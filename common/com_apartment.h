@@ -1,5 +1,6 @@
-// COM for the calling thread: a single-threaded apartment and the process-wide
-// security, set up once by a program's entry for everything that runs inside it.
+// COM for the calling thread while the object lives: a single-threaded apartment,
+// opened by what needs it (the result dialog, the CSV report's WMI query), and the
+// process-wide security, which the first apartment sets.
 #pragma once
 #include <objbase.h>
 

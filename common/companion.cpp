@@ -1,6 +1,6 @@
 #include "common/companion.h"
 
-#include <shlwapi.h>
+#include "common/path_text.h"
 
 namespace cw {
 
@@ -12,12 +12,9 @@ std::wstring OwnPath() {
 }
 
 std::wstring OwnFolder() {
-    const std::wstring own = OwnPath();
-    if (own.empty()) return {};
-    wchar_t path[MAX_PATH];
-    lstrcpynW(path, own.c_str(), MAX_PATH);
-    if (!PathRemoveFileSpecW(path)) return {};
-    return path;
+    std::wstring folder = OwnPath();
+    if (folder.empty() || !RemoveFileSpec(folder)) return {};
+    return folder;
 }
 
 bool IsExistingFile(const wchar_t* path) {
@@ -26,13 +23,11 @@ bool IsExistingFile(const wchar_t* path) {
 }
 
 std::wstring CompanionPath(const wchar_t* fileName) {
-    std::wstring folder = OwnFolder();
+    const std::wstring folder = OwnFolder();
     if (folder.empty()) return {};
-    wchar_t path[MAX_PATH];
-    if (folder.size() >= MAX_PATH) return {};
-    lstrcpynW(path, folder.c_str(), MAX_PATH);
-    if (!PathAppendW(path, fileName)) return {};
-    if (!IsExistingFile(path)) {
+    const std::wstring path = AppendPath(folder, fileName);
+    if (path.empty()) return {};
+    if (!IsExistingFile(path.c_str())) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return {};
     }

@@ -4,7 +4,8 @@
 
 namespace cw {
 
-// The process command line split as the shell splits it; false when it cannot be.
+// The process command line split as the shell splits it (CommandLineToArgvW's
+// rules, common/argv_split.h); false when it cannot be.
 bool SplitProcessCommandLine(std::vector<std::wstring>& args);
 
 }  // namespace cw

@@ -4,6 +4,7 @@
 
 #include "common/companion.h"
 #include "common/signature.h"
+#include "common/string_block.h"
 
 namespace cw {
 
@@ -24,11 +25,12 @@ ResourceLibrary LoadResourceLibrary(bool verifySignature, bool silent) {
 }
 
 std::wstring LoadLibraryString(HMODULE module, unsigned id) {
-    const wchar_t* text = nullptr;
-    // With a zero length, LoadStringW hands out the resource's own characters.
-    const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
-    if (length <= 0 || !text) return {};
-    return std::wstring(text, static_cast<std::size_t>(length));
+    // The block in the language the resource loader picks by default, as LoadStringW
+    // finds it.
+    const void* data;
+    DWORD size;
+    if (!ReadResourceBytes(module, RT_STRING, StringBlockOf(id), &data, &size)) return {};
+    return StringBlockEntry(static_cast<const std::uint8_t*>(data), size, StringEntryOf(id));
 }
 
 LineList ReadLineList(HMODULE library, unsigned id) {

@@ -8,7 +8,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 packages=(
-  cmake ninja-build python3 openssl osslsigncode
+  cmake ninja-build python3 python3-pefile openssl osslsigncode
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64

@@ -9,8 +9,8 @@
 #include "cellwise/report/event_log.h"
 #include "cellwise/check/lang_guard.h"
 #include "cellwise/check/run_check.h"
-#include "common/com_apartment.h"
 #include "common/process_args.h"
+#include "common/system_library.h"
 
 namespace {
 
@@ -25,10 +25,6 @@ int RunCellwise() {
     if (parser.Present(cw::option::kLangId) && !cw::LanguageMatches(parser.Value(cw::option::kLangId))) {
         return cw::kLanguageMismatch;
     }
-
-    // One apartment for the whole check: the result dialogs and the CSV report both
-    // ask WMI for the product identity.
-    const cw::ComApartment com;
 
     cw::RunSettings settings;
     settings.silent = parser.Present(cw::option::kSilent);
@@ -45,4 +41,8 @@ int RunCellwise() {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return RunCellwise(); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // First of all: every DLL loaded from here on comes from the system folder.
+    cw::RestrictDllSearchToSystem();
+    return RunCellwise();
+}

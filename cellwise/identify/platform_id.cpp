@@ -105,7 +105,11 @@ bool CNRV0A17::LoadEcLibrary() {
     if (module_) return true;
     if (libraryPath_.empty() && !ReadInstallPath()) return false;
     if (!IsExistingFile(libraryPath_.c_str())) return false;
-    module_.reset(LoadLibraryW(libraryPath_.c_str()));
+    // The platform's library may bring DLLs of its own installation folder: they are
+    // looked for there and in the system folder, never in the program's folder
+    // (whose search the entry has restricted to the system folder).
+    module_.reset(
+        LoadLibraryExW(libraryPath_.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
     return static_cast<bool>(module_);
 }
 

@@ -1,6 +1,7 @@
 #include "cellwise/report/csv_report.h"
 
 #include "common/busy_retry.h"
+#include "common/com_apartment.h"
 #include "common/utf16_file.h"
 
 namespace cw {
@@ -12,6 +13,8 @@ bool WriteCsvReport(const wchar_t* path, int result, const BatteryList& batterie
     // The time stamp says when the line was begun, so it is read before the WMI
     // query, which can take seconds on a cold service.
     const TimeStamp begun = LocalTimeStamp();
+    // COM only for the query, and only in runs that write a report.
+    const ComApartment com;
     const ProductIdentity product = ReadProductIdentity();
     const std::wstring line = FormatCsvLine(begun, result, product, batteries);
     // Held only for this call: others may read or delete it, never write to it.

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 #include <objbase.h>
-#include <shlwapi.h>
 
 #include "cellwise/check/start_fetchrun.h"
 #include "cellwise/report/product_identity.h"
@@ -12,6 +11,7 @@
 #include "common/com_apartment.h"
 #include "common/foreground.h"
 #include "common/resource_library.h"
+#include "common/system_library.h"
 #include "common/wide_format.h"
 
 namespace cw {
@@ -21,14 +21,8 @@ constexpr wchar_t kRichEditLibrary[] = L"Msftedit.dll";
 // FormatMessage knows inserts %1 to %99.
 constexpr std::size_t kMaxInserts = 99;
 
-// Registers the "RichEdit50W" class for the rest of the process. Taken from the
-// system folder only, never from the program's folder or the current one.
-void LoadRichEditLibrary() {
-    wchar_t path[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || !PathAppendW(path, kRichEditLibrary)) return;
-    LoadLibraryW(path);
-}
+// Registers the "RichEdit50W" class for the rest of the process (never freed).
+void LoadRichEditLibrary() { LoadSystemLibrary(kRichEditLibrary); }
 
 template <class Dialog>
 int RunDialog(const CheckOutcome& outcome) {
@@ -39,8 +33,8 @@ int RunDialog(const CheckOutcome& outcome) {
 }  // namespace
 
 int ShowResultDialog(const CheckOutcome& outcome) {
-    // The entry holds an apartment already; this one keeps the dialog whole when
-    // shown from anywhere else, and nests harmlessly inside the entry's.
+    // COM for the computer line's WMI query and the rich text's objects, for the
+    // time of the dialog only.
     const ComApartment com;
     InitCommonControls();
     LoadRichEditLibrary();

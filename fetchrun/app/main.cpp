@@ -16,6 +16,7 @@
 #include "fetchrun/app/run_update.h"
 #include "fetchrun/app/target_texts.h"
 #include "common/process_args.h"
+#include "common/system_library.h"
 #include "common/unique_handle.h"
 
 namespace fetchrun {
@@ -140,6 +141,8 @@ DWORD RunFetchrun(HINSTANCE instance) {
 }  // namespace fetchrun
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // First of all: every DLL loaded from here on comes from the system folder.
+    cw::RestrictDllSearchToSystem();
     const DWORD code = fetchrun::RunFetchrun(instance);
     fetchrun::CloseLog();
     return static_cast<int>(code);

@@ -6,6 +6,7 @@
 #include "hwlink/frame/device_channel.h"
 #include "hwlink/frame/global_block.h"
 #include "hwlink/hwlink.h"
+#include "common/system_library.h"
 #include "common/unique_handle.h"
 
 namespace hwlink {
@@ -63,17 +64,49 @@ DriverPath CallerDriverPath(const char* directory) {
     return path;
 }
 
+// version.dll is not among the DLLs Windows always takes from its system folder,
+// and the search order belongs to the host process: it is loaded from the system
+// folder by name for the one comparison that needs it, and released after it.
+class VersionLibrary {
+public:
+    VersionLibrary()
+        : module_(cw::LoadSystemLibrary(L"version.dll")),
+          getSize_(Export<decltype(&GetFileVersionInfoSizeA)>("GetFileVersionInfoSizeA")),
+          getInfo_(Export<decltype(&GetFileVersionInfoA)>("GetFileVersionInfoA")),
+          query_(Export<decltype(&VerQueryValueA)>("VerQueryValueA")) {}
+
+    bool Loaded() const { return getSize_ && getInfo_ && query_; }
+    DWORD InfoSize(const char* file, DWORD* ignored) const { return getSize_(file, ignored); }
+    bool Info(const char* file, DWORD size, void* data) const { return getInfo_(file, 0, size, data) != FALSE; }
+    bool Query(const void* data, const char* block, void** value, UINT* size) const {
+        return query_(data, block, value, size) != FALSE;
+    }
+
+private:
+    template <typename Function>
+    Function Export(const char* name) const {
+        return module_ ? cw::ModuleExport<Function>(module_.get(), name) : nullptr;
+    }
+
+    cw::unique_module module_;
+    decltype(&GetFileVersionInfoSizeA) getSize_;
+    decltype(&GetFileVersionInfoA) getInfo_;
+    decltype(&VerQueryValueA) query_;
+};
+
 bool ReadFileVersion(const char* file, FileVersion& version) {
+    const VersionLibrary library;
+    if (!library.Loaded()) return false;
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
+    const DWORD size = library.InfoSize(file, &ignored);
     if (size == 0) return false;
     GlobalBlock block;
     if (block.Allocate(size) != status::kOk) return false;
     void* data = block.bytes().data();
-    if (!GetFileVersionInfoA(file, 0, size, data)) return false;
+    if (!library.Info(file, size, data)) return false;
     void* fixed = nullptr;
     UINT fixedSize = 0;
-    if (!VerQueryValueA(data, "\\", &fixed, &fixedSize) || !fixed || fixedSize < sizeof(VS_FIXEDFILEINFO))
+    if (!library.Query(data, "\\", &fixed, &fixedSize) || !fixed || fixedSize < sizeof(VS_FIXEDFILEINFO))
         return false;
     VS_FIXEDFILEINFO info;
     CopyMemory(&info, fixed, sizeof info);
@@ -108,10 +141,21 @@ void DeleteDriverFile(const char* destination) {
     DeleteFileA(destination);
 }
 
+// The message boxes of the _Test installs are the library's only use of shlwapi and
+// user32. They are loaded here, from the system folder, so that loading the library
+// brings in nothing but kernel32 and advapi32 (Wine's user32, for one, imports
+// version.dll, which the host's own folder would supply). user32 stays loaded:
+// nothing unloads the window manager's DLL behind a thread that has used it.
 void Report(const char* format, DWORD error) {
+    const cw::unique_module shlwapi(cw::LoadSystemLibrary(L"shlwapi.dll"));
+    const HMODULE user32 = cw::LoadSystemLibrary(L"user32.dll");
+    if (!shlwapi || !user32) return;
+    const auto formatText = cw::ModuleExport<decltype(&wnsprintfA)>(shlwapi.get(), "wnsprintfA");
+    const auto showMessage = cw::ModuleExport<decltype(&MessageBoxA)>(user32, "MessageBoxA");
+    if (!formatText || !showMessage) return;
     char text[kMessageChars] = {};
-    wnsprintfA(text, kMessageChars, format, error, error);
-    MessageBoxA(nullptr, text, nullptr, MB_OK);
+    formatText(text, kMessageChars, format, error, error);
+    showMessage(nullptr, text, nullptr, MB_OK);
 }
 
 // KernelDrv_Install and KernelDrv_Install_Test. `test` adds the reopen before the

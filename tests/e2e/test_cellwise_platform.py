@@ -67,6 +67,18 @@ class PlatformIdentity(unittest.TestCase):
         code, _, calls = self.check(nb.NON_TARGET, flags=0xEF)
         self.assertEqual((code, calls), (nb.EXIT_NO_TARGET, [DEVINFO]))
 
+    def test_controller_library_finds_the_dlls_of_its_own_folder(self):
+        # The program's own folder is not searched, the library's folder is.
+        self.firmware_reports(LISTED_SYSTEM)
+        folder = self.bench.folder / "ec-part"
+        folder.mkdir(exist_ok=True)
+        for name in ("ecsim_part.dll", "ecpart.dll"):
+            shutil.copy2(fw.TEST_BIN / name, folder / name)
+        fw.register_ec_library(folder, "ecsim_part.dll")
+        self.addCleanup(fw.register_ec_library, fw.ec_folder(self.bench))
+        code, _, calls = self.check(nb.TARGET)
+        self.assertEqual((code, calls), (nb.EXIT_TARGET, [DEVINFO, READ]))
+
     def test_failing_controller_calls_never_change_the_result(self):
         self.firmware_reports(LISTED_SYSTEM)
         for ec in ({"devinfo_result": 1}, {"read_result": 1}):

@@ -9,7 +9,9 @@
  *   CW_ECSIM_TRACE           a file to which every call appends one line:
  *                            "GetECDevInfo in=0x%08X" or
  *                            "ReadWritePWRMC selector=0x%X in=0x%08X"
- *                            (in = what the caller's output held before the call) */
+ *                            (in = what the caller's output held before the call)
+ * Built as ecsim_part.dll it also imports ecpart.dll, a DLL of its own folder, as
+ * a platform's installation may bring one. */
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -41,11 +43,18 @@ static void trace(const char *line)
     CloseHandle(file);
 }
 
+#ifdef CW_ECSIM_PART
+__declspec(dllimport) DWORD __cdecl EcPartFlags(void);
+#endif
+
 __declspec(dllexport) DWORD __cdecl GetECDevInfo(DWORD *flags)
 {
     char line[64];
     if (!flags)
         return RESULT_BAD_SELECTOR;
+#ifdef CW_ECSIM_PART
+    *flags |= EcPartFlags();
+#endif
     snprintf(line, sizeof line, "GetECDevInfo in=0x%08lX\n", (unsigned long)*flags);
     trace(line);
     *flags = fromEnvironment("CW_ECSIM_FLAGS", 0x10);
