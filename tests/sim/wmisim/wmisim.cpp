@@ -282,8 +282,17 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLS
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!Configured()) {
-        // Wine's provider answers for this process; it stays loaded with it.
-        HMODULE wine = LoadLibraryW(L"wbemprox.dll");
+        // Wine's provider answers for this process; it stays loaded with it. By its
+        // full path, as the registration it stands in for names it: the programs
+        // search only the system folder, and the provider lies in its wbem folder.
+        wchar_t path[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+        const wchar_t kProvider[] = L"\\wbem\\wbemprox.dll";
+        HMODULE wine = nullptr;
+        if (length != 0 && length + ARRAYSIZE(kProvider) <= MAX_PATH) {
+            lstrcatW(path, kProvider);
+            wine = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        }
         auto get = wine ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
                               reinterpret_cast<void*>(GetProcAddress(wine, "DllGetClassObject")))
                         : nullptr;
