@@ -64,9 +64,15 @@ def has_output(*paths: Path) -> bool:
 def run(argv: Sequence[str], stdout: Path, stderr: Optional[Path] = None,
         ran: Optional[Callable[[], bool]] = None, timeout: float = RUN_TIMEOUT, **kwargs) -> int:
     """Runs `argv` with no input and its output in files (never a pipe: Wine's
-    background processes would hold it open); returns the exit code."""
+    background processes would hold it open); returns the exit code.
+
+    `ran` tells whether the program ran; by default, whether it printed anything.
+    A program that may end with 1 and print nothing (Cellwise.exe's "no target")
+    needs a trace of its own here, or a run that did happen is made again."""
     stderr = stderr or stdout
     ran = ran or (lambda: has_output(stdout, stderr))
+    # Once more only when Wine ended the process before its program ran (exit 1,
+    # no trace; see above): a real failure leaves a trace, or fails again.
     for attempt in range(2):
         with open(stdout, "wb") as o:
             if stderr == stdout:
