@@ -11,7 +11,7 @@
 #include "common/resource_library.h"
 #include "cellwise/check/show_message.h"
 #include "common/unique_handle.h"
-#include "cellwise/check/verdict.h"
+#include "cellwise/verdict/verdict.h"
 
 namespace cw {
 

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "cellwise/check/start_fetchrun.h"
+#include "cellwise/ui/start_fetchrun.h"
 #include "cellwise/report/product_identity.h"
 #include "cellwise/ui/dialog_style.h"
 #include "cellwise/ui/rich_text.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "cellwise/check/verdict.h"
+#include "cellwise/verdict/verdict.h"
 #include "cellwise/ui/resource.h"
 #include "common/dialog_base.h"
 #include "common/resource_library.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "cellwise/check/verdict.h"
+#include "cellwise/verdict/verdict.h"
 #include "common/text_list.h"
 #include "tests/fuzz/fuzz_input.h"
 

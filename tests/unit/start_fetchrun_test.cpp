@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/companion.h"
-#include "cellwise/check/start_fetchrun.h"
+#include "cellwise/ui/start_fetchrun.h"
 #include "tests/support/test_files.h"
 
 using test_support::Narrow;

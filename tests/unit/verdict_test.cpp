@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "cellwise/check/verdict.h"
+#include "cellwise/verdict/verdict.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cellwise/check/start_fetchrun.h"
+#include "cellwise/ui/start_fetchrun.h"
 
 #include <windows.h>
 

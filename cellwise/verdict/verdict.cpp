@@ -1,4 +1,4 @@
-#include "cellwise/check/verdict.h"
+#include "cellwise/verdict/verdict.h"
 
 #include <algorithm>
 #include <climits>
