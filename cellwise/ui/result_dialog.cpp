@@ -3,13 +3,14 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "cellwise/ui/start_fetchrun.h"
 #include "cellwise/report/product_identity.h"
 #include "cellwise/ui/dialog_style.h"
 #include "cellwise/ui/rich_text.h"
+#include "cellwise/ui/start_fetchrun.h"
 #include "cellwise/ui/value_template.h"
 #include "common/com_apartment.h"
 #include "common/foreground.h"
+#include "common/no_close_box.h"
 #include "common/resource_library.h"
 #include "common/system_library.h"
 #include "common/wide_format.h"
@@ -314,11 +315,8 @@ void CResultDialogFW::OnInitDialog(const cw::CheckOutcome& outcome) {
     parts_.Fill(window_, outcome, CResultDialogParts::Kind::Firmware);
     fetchrunDebug_ = outcome.fetchrunDebug;
 
-    // No close box, no close command, no system menu.
-    SetWindowLongW(window_, GWL_STYLE, GetWindowLongW(window_, GWL_STYLE) & ~WS_SYSMENU);
-    SetClassLongW(window_, GCL_STYLE, GetClassLongW(window_, GCL_STYLE) | CS_NOCLOSE);
-    EnableMenuItem(GetSystemMenu(window_, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
-    DrawMenuBar(window_);
+    // Alt+F4's close command comes here as WM_CLOSE, which this dialog ignores.
+    cw::RemoveCloseBox(window_);
     FocusButtonOne(window_);
 }
 

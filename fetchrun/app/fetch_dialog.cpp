@@ -8,6 +8,7 @@
 #include "fetchrun/app/exit_codes.h"
 #include "fetchrun/transfer/fetchrun_log.h"
 #include "common/foreground.h"
+#include "common/no_close_box.h"
 #include "common/web_link.h"
 #include "fetchrun/app/resource.h"
 #include "fetchrun/app/run_update.h"
@@ -42,28 +43,15 @@ CFetchDialog::~CFetchDialog() {
     if (window_) DestroyWindow(window_);
 }
 
-HWND CFetchDialog::Create(HINSTANCE instance) {
-    // The object travels as the creation parameter and is bound at WM_INITDIALOG.
-    return CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_FETCHRUN), nullptr, DialogProc,
-                              reinterpret_cast<LPARAM>(this));
-}
-
-INT_PTR CALLBACK CFetchDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    CFetchDialog* self = nullptr;
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<CFetchDialog*>(lParam);
-        self->window_ = window;
-        SetWindowLongPtrW(window, DWLP_USER, lParam);
-    } else {
-        self = reinterpret_cast<CFetchDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-    }
-    return self ? self->HandleMessage(message, wParam, lParam) : FALSE;
-}
-
-INT_PTR CFetchDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+BOOL CFetchDialog::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     switch (message) {
-        case WM_INITDIALOG: OnInitDialog(); return TRUE;
-        case WM_SYSCOMMAND: return OnSysCommand(wParam);
+        case WM_INITDIALOG:
+            OnInitDialog();
+            result = TRUE;  // the default focus
+            return TRUE;
+        // The close command (the system menu's, Alt+F4) is swallowed; WM_CLOSE
+        // from outside still ends the run (OnClose).
+        case WM_SYSCOMMAND: return cw::IsCloseCommand(wParam) ? TRUE : FALSE;
         case MSG_SHOW: OnShow(wParam); return TRUE;
         case MSG_START: OnStart(); return TRUE;
         case MSG_FINISH: OnFinish(); return TRUE;
@@ -73,7 +61,6 @@ INT_PTR CFetchDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
             return TRUE;
         case WM_CLOSE: OnClose(); return TRUE;
         case WM_DESTROY:
-            window_ = nullptr;
             PostQuitMessage(0);
             return TRUE;
         default: return FALSE;
@@ -81,15 +68,8 @@ INT_PTR CFetchDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
 }
 
 void CFetchDialog::OnInitDialog() {
-    // The user can't close the dialog: no close box, close command greyed. The
-    // class style is shared by every dialog of the process, so it is put back at
-    // WM_CLOSE.
-    SetWindowLongPtrW(window_, GWL_STYLE, GetWindowLongPtrW(window_, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_SYSMENU));
-    savedClassStyle_ = GetClassLongPtrW(window_, GCL_STYLE);
-    classStyleSaved_ = true;
-    SetClassLongPtrW(window_, GCL_STYLE, static_cast<LONG_PTR>(savedClassStyle_ | CS_NOCLOSE));
-    if (HMENU menu = GetSystemMenu(window_, FALSE)) EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
-    DrawMenuBar(window_);
+    // The user can't close the dialog: no close box, close command greyed.
+    cw::RemoveCloseBox(window_);
 
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     if (HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(IDI_FETCHRUN), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED)) {
@@ -112,11 +92,6 @@ void CFetchDialog::OnInitDialog() {
 
     if (!state_.silent) PostMessageW(window_, MSG_SHOW, 1, 0);
     PostMessageW(window_, MSG_START, 0, 0);
-}
-
-INT_PTR CFetchDialog::OnSysCommand(WPARAM command) {
-    // Exactly SC_CLOSE (the system menu's close and Alt+F4) is swallowed.
-    return command == SC_CLOSE ? TRUE : FALSE;
 }
 
 void CFetchDialog::OnShow(WPARAM show) {
@@ -309,10 +284,6 @@ void CFetchDialog::OnClose() {
     }
     DeleteWorker();
     KillTimer(window_, kPollTimer);
-    if (classStyleSaved_) {
-        SetClassLongPtrW(window_, GCL_STYLE, static_cast<LONG_PTR>(savedClassStyle_));
-        classStyleSaved_ = false;
-    }
     DestroyWindow(window_);
 }
 

@@ -7,7 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "common/dialog_base.h"
 #include "fetchrun/app/app_state.h"
+#include "fetchrun/app/resource.h"
 #include "fetchrun/transfer/download_thread.h"
 
 namespace fetchrun {
@@ -26,30 +28,30 @@ inline constexpr int kGiveUpButton = 512;
 // An empty, uniquely named "tpf" file in the temporary folder; empty on failure.
 std::wstring MakeTempFile();
 
-class CFetchDialog {
+class CFetchDialog : public cw::CDialogImpl<CFetchDialog> {
 public:
+    enum { IDD = IDD_FETCHRUN };
+
     explicit CFetchDialog(FetchrunState& state) : state_(state) {}
-    CFetchDialog(const CFetchDialog&) = delete;
-    CFetchDialog& operator=(const CFetchDialog&) = delete;
-    ~CFetchDialog();
+    ~CFetchDialog() override;
 
     // Creates the (hidden) dialog from template 102; null on failure.
-    HWND Create(HINSTANCE instance);
-    HWND Window() const { return window_; }
+    HWND Create(HINSTANCE instance) { return CDialogImpl::Create(instance, nullptr, 0); }
+    // The dialog's window; null once it is gone.
+    HWND Window() const { return Handle(); }
     // The current worker's thread, for the message loop to wait on; null when none.
     HANDLE WorkerThread() const { return worker_ ? worker_->GetHandle() : nullptr; }
     // The poll of the timer, made at once when the worker's thread has ended, so
     // no run waits out the rest of a poll interval.
     void PollWorker();
 
+    BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static HRESULT CALLBACK TaskDialogCallback(HWND window, UINT notification, WPARAM wParam, LPARAM lParam,
                                                LONG_PTR data);
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void OnInitDialog();
-    INT_PTR OnSysCommand(WPARAM command);
     void OnShow(WPARAM show);
     void OnStart();
     void OnTimer(UINT_PTR id);
@@ -66,11 +68,8 @@ private:
     void DeleteTempFiles();
 
     FetchrunState& state_;
-    HWND window_ = nullptr;
     std::unique_ptr<CThreadDL> worker_;
     DWORD phase_ = PHASE_IDLE;
-    ULONG_PTR savedClassStyle_ = 0;
-    bool classStyleSaved_ = false;
     bool programStarted_ = false;
     bool runKeyStarted_ = false;
 };

@@ -19,7 +19,8 @@
 //                       tick <id> <n>   posts WM_TIMER <id> to it <n> times
 //                       visible         waits until it is visible again
 //                       state           traces whether the program runs and how the
-//                                       last dialog is shown
+//                                       last dialog is shown (with or without a
+//                                       system menu and a close box)
 //                       rect <id>       traces the screen rectangle of control <id>
 //                                       (0: the dialog)
 //   out: trace.txt    what was seen (caption and every child's id, class, text)
@@ -216,7 +217,8 @@ void TraceState(HWND window) {
     line += GetForegroundWindow() == window ? L" foreground" : L" background";
     line += (exStyle & WS_EX_TOPMOST) ? L" topmost" : L" normal";
     line += (style & WS_SYSMENU) ? L" sysmenu" : L" nosysmenu";
-    line += (classStyle & CS_NOCLOSE) ? L" noclose" : L" close";
+    // A close box needs the system menu, and a class without CS_NOCLOSE.
+    line += (style & WS_SYSMENU) && !(classStyle & CS_NOCLOSE) ? L" close" : L" noclose";
     Trace(line);
 }
 
