@@ -1,5 +1,7 @@
-# Tests under Wine. Every test runs on two sides, each in a Wine prefix of its own,
-# so the two sides can run at the same time (ctest -j2):
+# Tests under Wine, on two sides, each in a Wine prefix of its own, so the two
+# sides can run at the same time (ctest -j2). The unit tests run on both sides;
+# the end-to-end scenarios on one, the scenario side (CW_SCENARIO_SIDE below):
+# the shipped i686 files wherever this machine can run them.
 #
 #   x86_64  this tree's x86_64 build (ship/, testbin/) in 64-bit Wine
 #           (prefix wineprefix/, scenario folders scenarios/).
@@ -18,12 +20,13 @@
 # links, made by the testbin_i686 step), together with signed copies of the
 # shipped i686 files. Scenarios read everything through CW_SHIP_DIR, CW_TEST_BIN,
 # CW_SCENARIO_DIR and WINEPREFIX, so a new scenario module (tests/e2e/test_*.py)
-# and a new simulator join both sides with no further wiring.
+# serves either side and a new simulator joins both with no further wiring.
 #
 # Test names start with their side ("x86_64.", "i686.") and carry it as a label:
 # `ctest --preset x86_64` or `ctest --preset i686` runs one side. Where this
 # machine cannot run 32-bit code (tools/check32.sh says why), the i686 tests are
-# still registered and are reported as skipped, with the reason as their output.
+# still registered and are reported as skipped, with the reason as their output,
+# and the scenarios run on the x86_64 side.
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
@@ -68,6 +71,31 @@ if(CW_i686_SKIP AND NOT CW_I686_INNER)
   message(STATUS "i686 tests will be skipped: ${CW_i686_SKIP}")
 endif()
 
+# The side of the scenarios: the files we ship where the i686 side runs; the
+# x86_64 build of the same sources where it cannot, so that every scenario still
+# runs once. -DCW_SCENARIO_SIDE=x86_64 runs them there on any machine.
+set(CW_SCENARIO_SIDE "" CACHE STRING "The side the end-to-end scenarios run on (x86_64 or i686; empty: i686 where it can run)")
+if(CW_SCENARIO_SIDE STREQUAL "")
+  set(CW_SCENARIO_SIDE_USED i686)
+elseif(CW_SCENARIO_SIDE IN_LIST CW_SIDES)
+  set(CW_SCENARIO_SIDE_USED ${CW_SCENARIO_SIDE})
+else()
+  message(FATAL_ERROR "CW_SCENARIO_SIDE is x86_64, i686 or empty, not \"${CW_SCENARIO_SIDE}\"")
+endif()
+if(CW_${CW_SCENARIO_SIDE_USED}_SKIP)
+  set(CW_SCENARIO_SIDE_USED x86_64)
+endif()
+
+# Whether <side> registers the scenarios, in <out>: the scenario side runs them;
+# a side that cannot run at all reports them as skipped, and says where they run.
+function(cw_runs_scenarios side out)
+  if(side STREQUAL CW_SCENARIO_SIDE_USED OR CW_${side}_SKIP)
+    set(${out} TRUE PARENT_SCOPE)
+  else()
+    set(${out} FALSE PARENT_SCOPE)
+  endif()
+endfunction()
+
 # Runs a program of this tree's own x86_64 build (the unit tests) in its prefix.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env WINEPREFIX=${CW_x86_64_PREFIX} ${CW_WINE_ENV} ${WINE64})
 
@@ -101,13 +129,17 @@ function(cw_add_wine_fixtures)
 endfunction()
 
 # cw_add_e2e_test(<name> <module>...): a black-box scenario module under tests/e2e,
-# run by Python on each side as <side>.<name>. Scenarios of one side share its
-# prefix's registry and driver services, so they never overlap; the two sides do.
+# run by Python on the scenario side as <side>.<name>. Scenarios share the side's
+# prefix's registry and driver services, so they never overlap.
 function(cw_add_e2e_test name)
   foreach(side IN LISTS CW_SIDES)
+    cw_runs_scenarios(${side} runs)
+    if(NOT runs)
+      continue()
+    endif()
     set(test ${side}.${name})
     if(CW_${side}_SKIP)
-      cw_add_skipped_test(${test} "${CW_${side}_SKIP}")
+      cw_add_skipped_test(${test} "${CW_${side}_SKIP} (the scenarios run on the ${CW_SCENARIO_SIDE_USED} side)")
       set_tests_properties(${test} PROPERTIES LABELS ${side})
       continue()
     endif()
