@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Start benchmark of Cellwise (not a timed test: the suite runs it once per side as
-a smoke test, with no goal asserted).
+"""Start benchmark of Cellwise (not a timed test: the suite runs it once, on the
+scenario side, as a smoke test, with no goal asserted).
 
 Times, --runs times each and alternating, on a simulated notebook whose pack is a
 target (exit code 0):

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite: set-up, the pure logic built natively under sanitizers
 # (its unit suites and a few seconds of each fuzz target), the i686 product build
-# with its PE checks, then the test tree, whose tests run on two sides under Wine
-# at the same time: the x86_64 test build, and the shipped i686 files
-# (build/win32/ship) with an i686 build of the unit tests, as a 64-bit Windows
-# runs them under WoW64.
+# with its PE checks, then the test tree under Wine: the unit tests on two sides
+# at the same time, the x86_64 test build and an i686 build, and the end-to-end
+# scenarios on the shipped i686 files (build/win32/ship), as a 64-bit Windows runs
+# them under WoW64; where this machine cannot run 32-bit code, on the x86_64 build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
