@@ -146,7 +146,11 @@ function(cw_add_e2e_test name)
     cw_side_environment(${side} environment)
     add_test(NAME ${test} COMMAND ${Python3_EXECUTABLE} -m unittest -v ${ARGN}
              WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
+    # The scenarios run one after the other (they share the notebook), waiting
+    # on Wine more than working: they start first, and the unit tests fill the
+    # other job slots meanwhile.
     set_tests_properties(${test} PROPERTIES
+      COST 1000
       FIXTURES_REQUIRED wine_${side}
       RESOURCE_LOCK notebook_${side}
       TIMEOUT 600
