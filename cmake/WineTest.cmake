@@ -4,12 +4,17 @@
 # the shipped i686 files wherever this machine can run them.
 #
 #   x86_64  this tree's x86_64 build (ship/, testbin/) in 64-bit Wine
-#           (prefix wineprefix/, scenario folders scenarios/).
+#           (unit tests in prefix wineprefix/, scenario folders scenarios/).
 #   i686    the files we ship, unchanged: build/win32/ship, brought up to date by
 #           this tree's product_i686 step; and an i686 build of the unit tests and
 #           of the simulators marked below (i686/, an inner build of the same
 #           sources). 32-bit Wine runs them in a 64-bit prefix exactly as WoW64 runs
-#           them on 64-bit Windows (prefix wineprefix-i686/, scenarios-i686/).
+#           them on 64-bit Windows (unit tests in prefix wineprefix-i686/, scenario
+#           folders scenarios-i686/).
+#
+# The scenarios have a prefix of their own, wineprefix-scenarios/ (a 64-bit
+# prefix like the others): they install drivers, services and registry values,
+# which the unit tests running at the same time must not meet.
 #
 # On the i686 side the simulators stay what they are on a 64-bit machine: the
 # kernel drivers, the download server and the helper programs are the x86_64 ones.
@@ -60,6 +65,7 @@ set(CW_i686_SHIP ${CW_PRODUCT_DIR}/ship)
 set(CW_i686_TESTBIN ${CMAKE_BINARY_DIR}/testbin-i686)
 set(CW_i686_SCENARIOS ${CMAKE_BINARY_DIR}/scenarios-i686)
 set(CW_i686_INNER_DIR ${CMAKE_BINARY_DIR}/i686)
+set(CW_SCENARIO_PREFIX ${CMAKE_BINARY_DIR}/wineprefix-scenarios)
 execute_process(COMMAND ${CMAKE_SOURCE_DIR}/tools/check32.sh
   OUTPUT_VARIABLE CW_i686_SKIP OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE check32_result)
 if(check32_result EQUAL 0)
@@ -105,10 +111,10 @@ function(cw_add_skipped_test name reason)
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
 endfunction()
 
-# The environment of a scenario on <side>.
+# The environment of a scenario on <side>, in the scenarios' prefix.
 function(cw_side_environment side out)
   set(${out}
-    "CW_SIDE=${side}" "WINE64=${WINE64}" "WINEPREFIX=${CW_${side}_PREFIX}" ${CW_WINE_ENV}
+    "CW_SIDE=${side}" "WINE64=${WINE64}" "WINEPREFIX=${CW_SCENARIO_PREFIX}" ${CW_WINE_ENV}
     "CW_SHIP_DIR=${CW_${side}_SHIP}" "CW_TEST_BIN=${CW_${side}_TESTBIN}"
     "CW_SCENARIO_DIR=${CW_${side}_SCENARIOS}" "CW_TEST_CA=${TEST_CA_DIR}" "no_proxy=127.0.0.1,localhost"
     PARENT_SCOPE)
@@ -126,10 +132,15 @@ function(cw_add_wine_fixtures)
     set_tests_properties(${side}.wine_start PROPERTIES FIXTURES_SETUP wine_${side} LABELS ${side})
     set_tests_properties(${side}.wine_stop PROPERTIES FIXTURES_CLEANUP wine_${side} LABELS ${side})
   endforeach()
+  set(side ${CW_SCENARIO_SIDE_USED})
+  add_test(NAME ${side}.scenario_wine_start COMMAND ${CMAKE_SOURCE_DIR}/tools/winefixture.sh start ${CW_SCENARIO_PREFIX})
+  add_test(NAME ${side}.scenario_wine_stop COMMAND ${CMAKE_SOURCE_DIR}/tools/winefixture.sh stop ${CW_SCENARIO_PREFIX})
+  set_tests_properties(${side}.scenario_wine_start PROPERTIES FIXTURES_SETUP wine_scenarios LABELS ${side})
+  set_tests_properties(${side}.scenario_wine_stop PROPERTIES FIXTURES_CLEANUP wine_scenarios LABELS ${side})
 endfunction()
 
 # cw_add_e2e_test(<name> <module>...): a black-box scenario module under tests/e2e,
-# run by Python on the scenario side as <side>.<name>. Scenarios share the side's
+# run by Python on the scenario side as <side>.<name>. Scenarios share their
 # prefix's registry and driver services, so they never overlap.
 function(cw_add_e2e_test name)
   foreach(side IN LISTS CW_SIDES)
@@ -147,12 +158,12 @@ function(cw_add_e2e_test name)
     add_test(NAME ${test} COMMAND ${Python3_EXECUTABLE} -m unittest -v ${ARGN}
              WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
     # The scenarios run one after the other (they share the notebook), waiting
-    # on Wine more than working: they start first, and the unit tests fill the
-    # other job slots meanwhile.
+    # on Wine more than working: they start first, and the unit tests, in
+    # prefixes of their own, fill the other job slots meanwhile.
     set_tests_properties(${test} PROPERTIES
       COST 1000
-      FIXTURES_REQUIRED wine_${side}
-      RESOURCE_LOCK notebook_${side}
+      FIXTURES_REQUIRED wine_scenarios
+      RESOURCE_LOCK notebook
       TIMEOUT 600
       LABELS ${side}
       ENVIRONMENT "${environment}")
