@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <delayimp.h>
 
+#include "common/end_process.h"
 #include "common/system_library.h"
 
 namespace {
@@ -14,11 +15,6 @@ namespace {
 // Not in every MinGW header set.
 constexpr UINT kStatusDllNotFound = 0xC0000135;         // STATUS_DLL_NOT_FOUND
 constexpr UINT kStatusEntryPointNotFound = 0xC0000139;  // STATUS_ENTRYPOINT_NOT_FOUND
-
-[[noreturn]] void EndProcess(UINT code) {
-    TerminateProcess(GetCurrentProcess(), code);
-    ExitProcess(code);  // not reached
-}
 
 // The names come from this program's own import descriptors: plain ASCII.
 HMODULE LoadDelayedLibrary(const char* name) {
@@ -31,12 +27,12 @@ FARPROC WINAPI OnDelayLoadNotice(unsigned notice, PDelayLoadInfo info) {
     if (notice != dliNotePreLoadLibrary) return nullptr;
     // Never null: the helper would otherwise try a load of its own.
     const HMODULE module = LoadDelayedLibrary(info->szDll);
-    if (!module) EndProcess(kStatusDllNotFound);
+    if (!module) cw::EndProcess(kStatusDllNotFound);
     return reinterpret_cast<FARPROC>(module);
 }
 
 FARPROC WINAPI OnDelayLoadFailure(unsigned notice, PDelayLoadInfo) {
-    EndProcess(notice == dliFailGetProc ? kStatusEntryPointNotFound : kStatusDllNotFound);
+    cw::EndProcess(notice == dliFailGetProc ? kStatusEntryPointNotFound : kStatusDllNotFound);
 }
 
 }  // namespace

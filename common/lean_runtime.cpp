@@ -9,22 +9,18 @@
 #include <cstdlib>
 #include <new>
 
+#include "common/end_process.h"
+
 namespace {
 
 // Not in every MinGW header set.
 constexpr UINT kStatusNoMemory = 0xC0000017;          // STATUS_NO_MEMORY
 constexpr UINT kStatusAssertionFailure = 0xC0000420;  // STATUS_ASSERTION_FAILURE
 
-[[noreturn]] void EndProcess(UINT code) {
-    // Nothing more runs in this process: no destructors, no handlers, no dialog.
-    TerminateProcess(GetCurrentProcess(), code);
-    ExitProcess(code);  // not reached
-}
-
 // A request for more memory than there is (or than a container can hold).
-[[noreturn]] void OutOfMemory() { EndProcess(kStatusNoMemory); }
+[[noreturn]] void OutOfMemory() { cw::EndProcess(kStatusNoMemory); }
 // A broken container invariant: a fault of the program itself.
-[[noreturn]] void BrokenInvariant() { EndProcess(kStatusAssertionFailure); }
+[[noreturn]] void BrokenInvariant() { cw::EndProcess(kStatusAssertionFailure); }
 
 void* AllocateOrEnd(std::size_t size) {
     void* block = std::malloc(size ? size : 1);

@@ -5,10 +5,12 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/byte_reader.h"
 #include "common/call_seam.h"
 #include "common/der_reader.h"
+#include "common/sha256.h"
 
 namespace cw {
 namespace {
@@ -99,19 +101,9 @@ bool SubjectPublicKeyHash(PCCERT_CONTEXT certificate, KeyHashText& text) {
     const BYTE* key = nullptr;
     DWORD size = 0;
     if (!certificate || !FindEncodedKey(certificate, key, size)) return false;
-    unique_crypt_prov provider;
-    if (!CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES,
-                              CRYPT_VERIFYCONTEXT | CRYPT_MACHINE_KEYSET)) {
-        return false;
-    }
-    unique_crypt_hash hash;
-    BYTE digest[kSha256Size];
-    DWORD digestSize = sizeof(digest);
-    if (!CryptCreateHash(provider.get(), CALG_SHA_256, 0, 0, hash.put()) ||
-        !CryptHashData(hash.get(), key, size, 0) ||
-        !CryptGetHashParam(hash.get(), HP_HASHVAL, digest, &digestSize, 0) || digestSize != sizeof(digest)) {
-        return false;
-    }
+    Sha256 hash;
+    std::vector<BYTE> digest;
+    if (!hash.Begin() || !hash.Add(key, size) || !hash.Finish(digest) || digest.size() != kSha256Size) return false;
     static constexpr char kDigits[] = "0123456789abcdef";
     char* out = text.digits;
     for (BYTE b : digest) {

@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "fetchrun/transfer/hash_text.h"
-#include "fetchrun/transfer/sha256.h"
+#include "common/sha256.h"
 #include "common/unique_handle.h"
 
 namespace fetchrun {
@@ -33,7 +33,7 @@ void CThreadHash::Run() {
 
 bool HashOpenFile(HANDLE file, std::vector<BYTE>& digest) {
     digest.clear();
-    Sha256 hash;
+    cw::Sha256 hash;
     if (!hash.Begin()) return false;
     if (file == INVALID_HANDLE_VALUE || file == nullptr) return false;
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/unique_handle.h"
-#include "fetchrun/transfer/sha256.h"
+#include "common/sha256.h"
 
 namespace fetchrun {
 
@@ -62,7 +62,7 @@ public:
 
 private:
     cw::unique_file file_;
-    Sha256 hash_;
+    cw::Sha256 hash_;
     FileIdentity identity_;
 };
 

@@ -7,7 +7,7 @@
 
 #include "common/unique_handle.h"
 
-namespace fetchrun {
+namespace cw {
 
 class Sha256 {
 public:
@@ -23,4 +23,4 @@ private:
     cw::unique_crypt_hash hash_;
 };
 
-}  // namespace fetchrun
+}  // namespace cw

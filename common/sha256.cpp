@@ -1,6 +1,6 @@
-#include "fetchrun/transfer/sha256.h"
+#include "common/sha256.h"
 
-namespace fetchrun {
+namespace cw {
 
 bool Sha256::Begin() {
     hash_.reset();
@@ -26,4 +26,4 @@ bool Sha256::Finish(std::vector<BYTE>& digest) {
     return true;
 }
 
-}  // namespace fetchrun
+}  // namespace cw
