@@ -8,10 +8,12 @@ target (exit code 0):
     Cellwise.exe -silent -noverifysignature;
   - the floor with one WinVerifyTrust of the signed battery.dll
     (startfloor_verify.exe), against Cellwise.exe -silent, which checks that
-    signature.
-Reports the medians and Cellwise's ratio to each floor (goals: at most 1.3 and
-1.1). --compare <Cellwise.exe> times another build of the program alongside, for
-before/after figures. --loaddll <folder> writes, after the timed runs, one
+    signature;
+  - Cellwise.exe -silent -log <file> -logcsv <file>, as a management agent runs
+    it (the CSV line asks WMI for the machine's name, which opens COM).
+Reports the medians, the slowest runs and Cellwise's ratio to each floor (goals:
+at most 1.3 and 1.1). --compare <Cellwise.exe> times another build of the program
+alongside, for before/after figures. --loaddll <folder> writes, after the timed runs, one
 WINEDEBUG=+loaddll trace per program into that folder and prints the DLLs each
 run loads.
 
@@ -67,6 +69,15 @@ def run(side: Side, args, cwd: Path, log: Path, env=None):
         return time.perf_counter() - start, code
 
 
+def dos(path: Path) -> str:
+    return "Z:" + str(path.resolve()).replace("/", "\\")
+
+
+def report_lines(report: Path) -> int:
+    """The lines of a UTF-16LE report with its byte order mark."""
+    return report.read_bytes()[2:].decode("utf-16-le").count("\r\n") if report.exists() else 0
+
+
 def loaded_dlls(trace: Path):
     """The DLLs a +loaddll trace shows loaded, by file name, in order."""
     names = []
@@ -100,6 +111,8 @@ def main() -> int:
         "Cellwise -silent -noverifysignature": ["Cellwise.exe", "-silent", "-noverifysignature"],
         "one WinVerifyTrust": ["startfloor_verify.exe", "battery.dll"],
         "Cellwise -silent": ["Cellwise.exe", "-silent"],
+        "Cellwise -silent -log -logcsv": ["Cellwise.exe", "-silent", "-log", dos(side.work / "cellwise.log"),
+                                          "-logcsv", dos(side.work / "report.csv")],
     }
     if args.compare:
         shutil.copy2(args.compare, folder / "CellwiseCompared.exe")
@@ -141,10 +154,16 @@ def main() -> int:
         if not args.keep_wine:
             subprocess.run([str(fixture), "stop", str(side.prefix)], env=side.env)
 
+    # Every agent run, the warming one and the traced one included, adds one line.
+    expected_lines = args.runs + 1 + (1 if args.loaddll else 0)
+    if report_lines(side.work / "report.csv") != expected_lines:
+        raise SystemExit("%d report lines after %d runs with -logcsv" % (report_lines(side.work / "report.csv"),
+                                                                         expected_lines))
     median = {name: statistics.median(t) * 1000 for name, t in times.items()}
-    print("side %s, %d runs each, alternating; median wall times" % (args.side, args.runs))
+    print("side %s, %d runs each, alternating, load average %.1f on %d processors; wall times" % (
+        args.side, args.runs, os.getloadavg()[0], os.cpu_count()))
     for name, ms in median.items():
-        print("  %-40s %7.1f ms" % (name, ms))
+        print("  %-40s median %7.1f ms, slowest %7.1f ms" % (name, ms, max(times[name]) * 1000))
     print("ratio Cellwise -silent -noverifysignature / empty   %5.2f  (goal: at most 1.3)" % (
         median["Cellwise -silent -noverifysignature"] / median["empty"]))
     print("ratio Cellwise -silent / one WinVerifyTrust         %5.2f  (goal: at most 1.1)" % (
