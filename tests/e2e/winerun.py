@@ -1,11 +1,12 @@
 """The side a scenario runs on, and starting Wine processes there.
 
-ctest runs every scenario module on two sides (cmake/WineTest.cmake): "x86_64",
-the x86_64 test build, and "i686", the shipped 32-bit files under 32-bit Wine in a
-64-bit prefix, as WoW64 runs them. A side is its environment: the folder of the
-programs under test, the folder of the simulators and signed copies, the scratch
-folder and the prefix. Everything a scenario starts or reads goes through these,
-so the same scenario serves both sides.
+ctest runs every scenario module once, on the scenario side (cmake/WineTest.cmake):
+"i686", the shipped 32-bit files under 32-bit Wine in a 64-bit prefix, as WoW64
+runs them, where this machine runs 32-bit code, else "x86_64", the x86_64 test
+build. A side is its environment: the folder of the programs under test, the
+folder of the simulators and signed copies, the scratch folder and the prefix.
+Everything a scenario starts or reads goes through these, so the same scenario
+serves either side.
 
 Under load, 64-bit Wine now and then ends a freshly started process at once with
 exit code 1 and no output, before the program ran at all (measured here: about one
