@@ -139,10 +139,10 @@ function(cw_add_wine_fixtures)
   set_tests_properties(${side}.scenario_wine_stop PROPERTIES FIXTURES_CLEANUP wine_scenarios LABELS ${side})
 endfunction()
 
-# cw_add_e2e_test(<name> <module>...): a black-box scenario module under tests/e2e,
-# run by Python on the scenario side as <side>.<name>. Scenarios share their
-# prefix's registry and driver services, so they never overlap.
-function(cw_add_e2e_test name)
+# cw_add_scenario_test(<name> <timeout> <command>...): <command> as <side>.<name>
+# on the scenario side, in tests/e2e, with the side's environment. Scenarios share
+# their prefix's registry and driver services, so they never overlap.
+function(cw_add_scenario_test name timeout)
   foreach(side IN LISTS CW_SIDES)
     cw_runs_scenarios(${side} runs)
     if(NOT runs)
@@ -155,8 +155,8 @@ function(cw_add_e2e_test name)
       continue()
     endif()
     cw_side_environment(${side} environment)
-    add_test(NAME ${test} COMMAND ${Python3_EXECUTABLE} -m unittest -v ${ARGN}
-             WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
+    string(REPLACE "@SIDE@" "${side}" command "${ARGN}")
+    add_test(NAME ${test} COMMAND ${command} WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
     # The scenarios run one after the other (they share the notebook), waiting
     # on Wine more than working: they start first, and the unit tests, in
     # prefixes of their own, fill the other job slots meanwhile.
@@ -164,10 +164,16 @@ function(cw_add_e2e_test name)
       COST 1000
       FIXTURES_REQUIRED wine_scenarios
       RESOURCE_LOCK notebook
-      TIMEOUT 600
+      TIMEOUT ${timeout}
       LABELS ${side}
       ENVIRONMENT "${environment}")
   endforeach()
+endfunction()
+
+# cw_add_e2e_test(<name> <module>...): a black-box scenario module under tests/e2e,
+# run by Python on the scenario side as <side>.<name>.
+function(cw_add_e2e_test name)
+  cw_add_scenario_test(${name} 600 ${Python3_EXECUTABLE} -m unittest -v ${ARGN})
 endfunction()
 
 # cw_add_unit_tests(<target>): the GoogleTest program <target> on both sides, one
