@@ -15,23 +15,23 @@ constexpr std::wstring_view kFlags = L"-+ #0";
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 // Digits from `at`, at most kMaxFieldDigits of them.
-bool SkipField(const std::wstring& spec, std::size_t& at) {
+bool SkipField(std::wstring_view conversion, std::size_t& at) {
     const std::size_t start = at;
-    while (at < spec.size() && IsDigit(spec[at])) ++at;
+    while (at < conversion.size() && IsDigit(conversion[at])) ++at;
     return at - start <= kMaxFieldDigits;
 }
 
 // The text between the two '!' of an insert: [flags][width][.precision][l|w]s.
-bool IsStringConversion(const std::wstring& spec) {
+bool IsStringConversion(std::wstring_view conversion) {
     std::size_t at = 0;
-    while (at < spec.size() && kFlags.find(spec[at]) != std::wstring_view::npos) ++at;
-    if (!SkipField(spec, at)) return false;
-    if (at < spec.size() && spec[at] == L'.') {
+    while (at < conversion.size() && kFlags.find(conversion[at]) != std::wstring_view::npos) ++at;
+    if (!SkipField(conversion, at)) return false;
+    if (at < conversion.size() && conversion[at] == L'.') {
         ++at;
-        if (!SkipField(spec, at)) return false;
+        if (!SkipField(conversion, at)) return false;
     }
-    if (at < spec.size() && (spec[at] == L'l' || spec[at] == L'w')) ++at;
-    return at + 1 == spec.size() && spec[at] == L's';
+    if (at < conversion.size() && (conversion[at] == L'l' || conversion[at] == L'w')) ++at;
+    return at + 1 == conversion.size() && conversion[at] == L's';
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ bool IsTwoValueTemplate(const std::wstring& pattern) {
         if (at < pattern.size() && pattern[at] == L'!') {
             const std::size_t close = pattern.find(L'!', at + 1);
             if (close == std::wstring::npos) return false;
-            if (!IsStringConversion(pattern.substr(at + 1, close - at - 1))) return false;
+            if (!IsStringConversion(std::wstring_view(pattern).substr(at + 1, close - at - 1))) return false;
             at = close + 1;
         }
     }
